@@ -1,0 +1,133 @@
+#include <allegro5/allegro.h>
+#include <allegro5/allegro_font.h>
+#include <allegro5/allegro_image.h>
+#include <allegro5/allegro_primitives.h>
+#include <allegro5/allegro_ttf.h>
+#include <iostream>
+
+#include "app/input.h"
+#include "app/world.h"
+#include "resources/ImageCache.h"
+
+namespace {
+
+// Running from the wrong folder is the first mistake a newcomer makes: say where we looked.
+void ReportMissingPicture(const std::string& name)
+{
+    char* folder = al_get_current_directory();
+    std::cerr << "platformer: cannot load the picture \"" << name << "\" from the folder "
+              << (folder != nullptr ? folder : "(unknown)")
+              << " (start the game in the folder that holds its pictures)" << std::endl;
+    al_free(folder);
+}
+
+bool IsEscape(const ALLEGRO_EVENT& ev)
+{
+    const bool keyboard = ev.type == ALLEGRO_EVENT_KEY_DOWN || ev.type == ALLEGRO_EVENT_KEY_CHAR ||
+                          ev.type == ALLEGRO_EVENT_KEY_UP;
+    return keyboard && ev.keyboard.keycode == ALLEGRO_KEY_ESCAPE;
+}
+
+}  // namespace
+
+int main()
+{
+    bool done = false;
+    bool redraw = false;
+    float cameraPosition[2] = {0, 0};
+    ALLEGRO_TRANSFORM camera;
+
+    player = new Player();
+
+    ALLEGRO_DISPLAY* display = nullptr;
+    ALLEGRO_EVENT_QUEUE* event_queue = nullptr;
+    ALLEGRO_TIMER* timer = nullptr;
+
+    // --- Start-up ---
+    if (!al_init()) {
+        delete player;
+        return -1;
+    }
+    display = al_create_display(WINDOW_SIZE, WINDOW_SIZE);
+    if (display == nullptr) {
+        delete player;
+        return -1;
+    }
+
+    al_install_keyboard();
+    al_init_image_addon();
+    al_init_font_addon();
+    al_init_ttf_addon();
+    al_install_mouse();
+    al_init_primitives_addon();
+
+    InitImages();
+    const std::string missing = FirstMissingImage();
+    if (!missing.empty()) {
+        ReportMissingPicture(missing);
+        delete player;
+        player = nullptr;
+        DestroyAllImages();
+        al_destroy_display(display);
+        return 1;
+    }
+
+    player->Init(GetImage("Quillorn.png"));
+    objects.push_back(player);
+
+    event_queue = al_create_event_queue();
+    timer = al_create_timer(TICK_SECONDS);
+    al_register_event_source(event_queue, al_get_display_event_source(display));
+    al_register_event_source(event_queue, al_get_timer_event_source(timer));
+    al_register_event_source(event_queue, al_get_keyboard_event_source());
+
+    double lastTime = al_get_time();
+    al_start_timer(timer);
+
+    // --- The loop: a fixed 60 Hz tick, and a frame whenever the queue runs dry ---
+    while (!done) {
+        ALLEGRO_MOUSE_STATE mouse;
+        ALLEGRO_EVENT ev;
+        al_get_mouse_state(&mouse);
+        al_wait_for_event(event_queue, &ev);
+        const int mouseX = mouse.x;
+        const int mouseY = mouse.y;
+
+        if (ev.type == ALLEGRO_EVENT_DISPLAY_CLOSE || IsEscape(ev))
+            done = true;
+
+        switch (ev.type) {
+        case ALLEGRO_EVENT_KEY_DOWN:
+            HandleKeyDown(ev.keyboard.keycode, mouseX, mouseY);
+            break;
+        case ALLEGRO_EVENT_KEY_UP:
+            HandleKeyUp(ev.keyboard.keycode);
+            break;
+        case ALLEGRO_EVENT_TIMER:
+            if (ev.timer.source == timer) {
+                redraw = true;
+                RunTick(cameraPosition, camera);
+            }
+            RemovalPass();
+            break;
+        default:
+            break;
+        }
+
+        if (redraw && al_is_event_queue_empty(event_queue)) {
+            redraw = false;
+            PrintFrameRate(lastTime, al_get_time(), std::cout);
+            DrawWorld();
+            al_flip_display();
+            al_clear_to_color(al_map_rgb(70, 200, 255));
+        }
+    }
+
+    // --- Shutdown: objects, then pictures, then the library's handles ---
+    DestroyPass();
+    DestroyAllImages();
+    al_destroy_timer(timer);
+    al_destroy_event_queue(event_queue);
+    al_destroy_display(display);
+    return 0;
+}

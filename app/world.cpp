@@ -1,0 +1,123 @@
+#include "app/world.h"
+
+#include <allegro5/allegro_primitives.h>
+#include <cmath>
+#include <ostream>
+
+#include "app/camera.h"
+
+std::vector<GameObject*> objects;
+std::vector<GameObject*>::iterator iter;
+Player* player = nullptr;
+bool keys[5] = {false, false, false, false, false};
+
+void ApplyMovementIntent()
+{
+    if (keys[LEFT])
+        player->MoveLeft();  // Left wins when both arrows are held
+    else if (keys[RIGHT])
+        player->MoveRight();
+    else
+        player->ResetAnimation(0);
+
+    if (keys[UP])
+        player->Jump();
+    else
+        player->ResetAnimation(1);
+}
+
+void UpdatePass()
+{
+    for (iter = objects.begin(); iter != objects.end(); ++iter)
+        (*iter)->Update();
+}
+
+// Every two live, collidable objects hear of each other every tick, the earlier one first.
+// a's CanCollide is asked once, before its row, so an object that dies mid-row still
+// meets the rest of it.
+void CollisionPass()
+{
+    const std::size_t n = objects.size();
+    GameObject* const* const list = objects.data();
+    for (std::size_t i = 0; i < n; ++i) {
+        GameObject* a = list[i];
+        if (!a->CanCollide())
+            continue;
+        for (std::size_t j = i + 1; j < n; ++j) {
+            GameObject* b = list[j];
+            if (!b->CanCollide())
+                continue;
+            if (a->CheckCollisions(b)) {
+                a->Collided(b->GetID(), b);
+                b->Collided(a->GetID(), a);
+            }
+        }
+    }
+}
+
+void FollowPlayer(float* cameraPosition, ALLEGRO_TRANSFORM& camera)
+{
+    // 19 and 16 are the width and height the view has always been given for the figure.
+    UpdateCamera(cameraPosition, player->GetX(), player->GetY(), 19, 16);
+    al_identity_transform(&camera);
+    al_translate_transform(&camera, std::floor(-cameraPosition[0]), std::floor(-cameraPosition[1]));
+    al_use_transform(&camera);
+}
+
+void RunTick(float* cameraPosition, ALLEGRO_TRANSFORM& camera)
+{
+    ApplyMovementIntent();
+    UpdatePass();
+    CollisionPass();
+    FollowPlayer(cameraPosition, camera);
+}
+
+// Frees every dead object without telling it anything; survivors keep their order.
+// Compacting in one sweep keeps a burst of dying snow from shifting the list once per flake.
+void RemovalPass()
+{
+    auto kept = objects.begin();
+    for (iter = objects.begin(); iter != objects.end(); ++iter) {
+        if ((*iter)->IsAlive())
+            *kept++ = *iter;
+        else
+            delete *iter;
+    }
+    objects.erase(kept, objects.end());
+}
+
+void PrintFrameRate(double& lastTime, double now, std::ostream& out)
+{
+    const float fps = static_cast<float>(1.0 / (now - lastTime));
+    lastTime = now;
+    out << fps << std::endl;
+}
+
+void DrawRuledLines()
+{
+    const ALLEGRO_COLOR black = al_map_rgb(0, 0, 0);
+    for (int y = 0; y < 1000; y += 15)
+        al_draw_line(0, y, 1000, y, black, 1);
+}
+
+void RenderPass()
+{
+    for (iter = objects.begin(); iter != objects.end(); ++iter)
+        (*iter)->Render();
+}
+
+void DrawWorld()
+{
+    DrawRuledLines();
+    RenderPass();
+}
+
+void DestroyPass()
+{
+    for (iter = objects.begin(); iter != objects.end(); ++iter) {
+        (*iter)->Destroy();
+        delete *iter;
+    }
+    objects.clear();
+    player = nullptr;
+}

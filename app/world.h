@@ -1,0 +1,38 @@
+#pragma once
+
+#include <allegro5/allegro.h>
+#include <iosfwd>
+#include <vector>
+
+#include "objects/GameObject.h"
+#include "objects/Player.h"
+
+// Held keys, as indexes into keys.
+enum KEYS { UP, DOWN, LEFT, RIGHT, SPACE };
+
+// The world: every object in the order it was added. The list owns them; player is the
+// first element, borrowed.
+extern std::vector<GameObject*> objects;
+extern std::vector<GameObject*>::iterator iter;
+extern Player* player;
+extern bool keys[5];
+
+constexpr int WINDOW_SIZE = 600;
+constexpr double TICK_SECONDS = 1.0 / 60;
+
+// One tick, pass by pass, in the order RunTick applies them.
+void ApplyMovementIntent();
+void UpdatePass();
+void CollisionPass();
+void FollowPlayer(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
+void RunTick(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
+void RemovalPass();  // runs after every timer event
+
+// One frame: the frame-rate line, then the world drawn into the current target.
+void PrintFrameRate(double& lastTime, double now, std::ostream& out);
+void DrawRuledLines();
+void RenderPass();
+void DrawWorld();
+
+// Shutdown: every remaining object is told Destroy and freed.
+void DestroyPass();
