@@ -100,10 +100,15 @@ void DrawRuledLines()
         al_draw_line(0, y, 1000, y, black, 1);
 }
 
+// Sprite drawing is held for the whole pass so that a run of blocks cut from one sheet goes
+// to the graphics driver as one batch instead of one draw call each. Allegro flushes the
+// batch itself whenever the sheet changes, so the list order is still the drawing order.
 void RenderPass()
 {
+    al_hold_bitmap_drawing(true);
     for (iter = objects.begin(); iter != objects.end(); ++iter)
         (*iter)->Render();
+    al_hold_bitmap_drawing(false);
 }
 
 void DrawWorld()

@@ -66,7 +66,14 @@ void Snow::Update()
 void Snow::Render()
 {
     GameObject::Render();
+    // Shapes may not be drawn while sprite drawing is held: let the sprites queued so far
+    // out first, so that whatever came earlier in the world is still drawn under the dot.
+    const bool spritesHeld = al_is_bitmap_drawing_held();
+    if (spritesHeld)
+        al_hold_bitmap_drawing(false);
     al_draw_filled_circle(x / 2.0 + scatterX, y - 300.0, 2.0f, al_map_rgb(255, 255, 255));
+    if (spritesHeld)
+        al_hold_bitmap_drawing(true);
 }
 
 // Told of a collision every tick, so this is where a particle below the world ends.
