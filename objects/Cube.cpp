@@ -33,6 +33,8 @@ void Cube::Update()
 void Cube::Render()
 {
     GameObject::Render();
+    if (image == nullptr)
+        return;
     al_draw_scaled_bitmap(image, frameCount, 0, frameWidth, frameHeight, x, y, 24.0f, 24.0f, 0);
 }
 

@@ -77,3 +77,96 @@ inline std::ostream& operator<<(std::ostream& out, const Canvas::Rgba& p)
 {
     return out << "(" << int(p.r) << "," << int(p.g) << "," << int(p.b) << "," << int(p.a) << ")";
 }
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <system_error>
+
+// Runs a test inside a fresh, empty working directory: the game reads its pictures and its
+// level from there. The previous directory comes back, and the folder goes, at the end.
+class TempWorkingDir {
+public:
+    TempWorkingDir() : previous_(std::filesystem::current_path())
+    {
+        std::string pattern = (std::filesystem::temp_directory_path() / "platformer-test-XXXXXX").string();
+        if (mkdtemp(pattern.data()) == nullptr) {
+            ADD_FAILURE() << "cannot make a temporary folder";
+            return;
+        }
+        path_ = pattern;
+        std::filesystem::current_path(path_);
+    }
+    ~TempWorkingDir()
+    {
+        std::error_code ignored;
+        std::filesystem::current_path(previous_, ignored);
+        if (!path_.empty())
+            std::filesystem::remove_all(path_, ignored);
+    }
+    TempWorkingDir(const TempWorkingDir&) = delete;
+    TempWorkingDir& operator=(const TempWorkingDir&) = delete;
+
+    const std::filesystem::path& path() const { return path_; }
+
+    // Writes name (relative to the folder) with exactly these bytes.
+    void Write(const std::string& name, const std::string& bytes) const
+    {
+        std::ofstream out(path_ / name, std::ios::binary | std::ios::trunc);
+        out << bytes;
+    }
+
+private:
+    std::filesystem::path previous_;
+    std::filesystem::path path_;
+};
+
+// A sprite sheet of cols by rows frames of width by height pixels, each frame filled with
+// its own colour (Colour), so a drawn pixel tells which frame was cut from the sheet.
+class FrameSheet {
+public:
+    FrameSheet(int cols, int rows, int width, int height) : bitmap_(al_create_bitmap(cols * width, rows * height))
+    {
+        ALLEGRO_BITMAP* previous = al_get_target_bitmap();
+        al_set_target_bitmap(bitmap_);
+        for (int row = 0; row < rows; ++row) {
+            for (int col = 0; col < cols; ++col) {
+                al_set_clipping_rectangle(col * width, row * height, width, height);
+                const Canvas::Rgba c = Colour(col, row);
+                al_clear_to_color(al_map_rgba(c.r, c.g, c.b, c.a));
+            }
+        }
+        al_reset_clipping_rectangle();
+        al_set_target_bitmap(previous);
+    }
+    ~FrameSheet() { al_destroy_bitmap(bitmap_); }
+    FrameSheet(const FrameSheet&) = delete;
+    FrameSheet& operator=(const FrameSheet&) = delete;
+
+    ALLEGRO_BITMAP* bitmap() const { return bitmap_; }
+
+    // Opaque, distinct for every frame up to 9 by 4, and never the Canvas background.
+    static Canvas::Rgba Colour(int col, int row)
+    {
+        return Canvas::Rgba{static_cast<unsigned char>(10 + col * 25), static_cast<unsigned char>(30 + row * 60), 90,
+                            255};
+    }
+
+private:
+    ALLEGRO_BITMAP* bitmap_;
+};
+
+// Saves a width by height PNG of one colour at path (relative to the working directory);
+// returns whether the file was written.
+inline bool WriteSolidPng(const std::string& path, int width, int height, ALLEGRO_COLOR colour)
+{
+    ALLEGRO_BITMAP* picture = al_create_bitmap(width, height);
+    ALLEGRO_BITMAP* previous = al_get_target_bitmap();
+    al_set_target_bitmap(picture);
+    al_clear_to_color(colour);
+    al_set_target_bitmap(previous);
+    const bool saved = al_save_bitmap(path.c_str(), picture);
+    al_destroy_bitmap(picture);
+    return saved;
+}

@@ -1,0 +1,156 @@
+#include <utility>
+#include <vector>
+
+#include "app/commands.h"
+#include "resources/ImageCache.h"
+#include "test_support.h"
+
+namespace {
+
+class CommandsTest : public WorldTest {
+protected:
+    void TearDown() override
+    {
+        WorldTest::TearDown();
+        DestroyAllImages();
+    }
+
+    // Walks the figure right for a few ticks so it is away from its start.
+    void WalkRight(int ticks)
+    {
+        keys[RIGHT] = true;
+        for (int tick = 0; tick < ticks; ++tick) {
+            ApplyMovementIntent();
+            UpdatePass();
+            CollisionPass();
+        }
+        keys[RIGHT] = false;
+    }
+};
+
+TEST_F(CommandsTest, SnowBurstAddsTwentyFiveFlakesAtTheFigure)
+{
+    WalkRight(10);
+    const float x = player->GetX(), y = player->GetY();
+    ASSERT_NE(x, Player::START_X);
+
+    SnowBurst();
+    ASSERT_EQ(objects.size(), 26u);
+    EXPECT_EQ(objects[0], player);
+    for (std::size_t i = 1; i < objects.size(); ++i) {
+        EXPECT_EQ(objects[i]->GetID(), SNOW) << i;
+        EXPECT_EQ(objects[i]->GetX(), x) << i;
+        EXPECT_EQ(objects[i]->GetY(), y) << i;
+        EXPECT_TRUE(objects[i]->CanCollide()) << i;
+    }
+
+    SnowBurst();
+    EXPECT_EQ(objects.size(), 51u);
+}
+
+TEST_F(CommandsTest, PlaceBlocksPutsTwoCellsUnderThePointerFromTheFigure)
+{
+    struct Case {
+        float playerX, playerY;
+        int mouseX, mouseY;
+        std::pair<float, float> first, second;
+    };
+    // The window's corner is taken as the figure's position less 300, even at the world's edge.
+    const Case cases[] = {
+        {352, 18, 10, 20, {62, -262}, {86, -262}},
+        {352, 18, 0, 0, {52, -282}, {76, -282}},
+        {352, 18, 599, 599, {651, 317}, {675, 317}},
+        {1000, 581, 300, 300, {1000, 581}, {1024, 581}},
+        {10.5f, 0.25f, 3, 4, {-286.5f, -295.75f}, {-262.5f, -295.75f}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message() << "figure " << c.playerX << "," << c.playerY);
+        ClearWorld();
+        player = new Player();
+        player->Init(nullptr);
+        player->GameObject::Init(c.playerX, c.playerY, 0, 0, 0, 0, Player::WIDTH, Player::HEIGHT);
+        objects.push_back(player);
+
+        PlaceBlocks(c.mouseX, c.mouseY);
+        ASSERT_EQ(objects.size(), 3u);
+        EXPECT_EQ(objects[0], player);
+        for (int i : {1, 2})
+            EXPECT_EQ(objects[i]->GetID(), BLOCK);
+        EXPECT_EQ(std::make_pair(objects[1]->GetX(), objects[1]->GetY()), c.first);
+        EXPECT_EQ(std::make_pair(objects[2]->GetX(), objects[2]->GetY()), c.second);
+    }
+}
+
+TEST_F(CommandsTest, PlacingTwiceStacksTwoBlocksOnTwo)
+{
+    PlaceBlocks(10, 20);
+    PlaceBlocks(10, 20);
+    ASSERT_EQ(objects.size(), 5u);
+    for (int i : {1, 2}) {
+        EXPECT_EQ(objects[i]->GetX(), objects[i + 2]->GetX());
+        EXPECT_EQ(objects[i]->GetY(), objects[i + 2]->GetY());
+        EXPECT_NE(objects[i], objects[i + 2]);
+    }
+}
+
+TEST_F(CommandsTest, CommandsHandOutThePicturesOfTheCache)
+{
+    TempWorkingDir folder;
+    ASSERT_TRUE(WriteSolidPng("Blocks.png", 96, 24, al_map_rgb(90, 60, 30)));
+    ASSERT_TRUE(WriteSolidPng("Quillorn.png", 144, 76, al_map_rgb(30, 60, 90)));
+    ASSERT_TRUE(LoadImage("Blocks.png"));
+    ASSERT_TRUE(LoadImage("Quillorn.png"));
+
+    PlaceBlocks(10, 20);
+    EXPECT_EQ(objects[1]->GetPicture(), GetImage("Blocks.png"));
+    EXPECT_EQ(objects[2]->GetPicture(), GetImage("Blocks.png"));
+    ResetPlayer();
+    EXPECT_EQ(player->GetPicture(), GetImage("Quillorn.png"));
+}
+
+TEST_F(CommandsTest, ResetWithAnEmptyCacheKeepsTheFiguresPicture)
+{
+    ALLEGRO_BITMAP* sheet = al_create_bitmap(144, 76);
+    player->Init(sheet);
+    ASSERT_EQ(GetImage("Quillorn.png"), nullptr);
+    ResetPlayer();
+    EXPECT_EQ(player->GetPicture(), sheet);
+    ClearWorld();
+    al_destroy_bitmap(sheet);
+}
+
+TEST_F(CommandsTest, ResetPutsTheFigureBackAndKeepsEverythingElse)
+{
+    // Away from the start: walked right, landed, jumped, with snow and blocks about.
+    WalkRight(200);
+    ASSERT_TRUE(player->IsOnGround());
+    keys[UP] = true;
+    for (int tick = 0; tick < 5; ++tick) {
+        ApplyMovementIntent();
+        UpdatePass();
+    }
+    ASSERT_EQ(player->GetJumpState(), 0);
+    SnowBurst();
+    PlaceBlocks(10, 20);
+    const std::vector<GameObject*> before = objects;
+
+    ResetPlayer();
+    EXPECT_EQ(objects, before);
+    EXPECT_EQ(objects[0], player);
+    EXPECT_EQ(player->GetX(), 352.0f);
+    EXPECT_EQ(player->GetY(), 18.0f);
+    EXPECT_EQ(player->GetVelX(), 3.0f);
+    EXPECT_EQ(player->GetVelY(), 3.0f);
+    EXPECT_EQ(player->GetDirX(), 0);
+    EXPECT_EQ(player->GetDirY(), 0);
+    EXPECT_EQ(player->GetJumpState(), 1);
+    EXPECT_FALSE(player->IsOnGround());
+    EXPECT_EQ(player->GetAnimationRow(), 3);
+    EXPECT_EQ(player->GetCurFrame(), 0);
+    EXPECT_EQ(player->GetFrameCount(), 0);
+    EXPECT_EQ(player->GetID(), PLAYER);
+    EXPECT_TRUE(player->IsAlive());
+    EXPECT_TRUE(keys[UP]) << "held keys are left alone";
+}
+
+}  // namespace

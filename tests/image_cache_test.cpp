@@ -1,0 +1,189 @@
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "resources/ImageCache.h"
+#include "test_support.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+const Canvas::Rgba kNearWhite{254, 255, 255, 255};
+const Canvas::Rgba kColour{200, 30, 40, 255};
+
+Canvas::Rgba PixelOf(ALLEGRO_BITMAP* picture, int x, int y)
+{
+    Canvas::Rgba p{};
+    al_unmap_rgba(al_get_pixel(picture, x, y), &p.r, &p.g, &p.b, &p.a);
+    return p;
+}
+
+// Every test runs in its own empty folder and leaves the cache empty behind it.
+class ImageCacheTest : public ::testing::Test {
+protected:
+    void SetUp() override { DestroyAllImages(); }
+    void TearDown() override { DestroyAllImages(); }
+
+    // pic.png: pure white, near-white and a colour, side by side.
+    void WriteTestPicture(const std::string& name = "pic.png")
+    {
+        ALLEGRO_BITMAP* picture = al_create_bitmap(3, 1);
+        ALLEGRO_BITMAP* previous = al_get_target_bitmap();
+        al_set_target_bitmap(picture);
+        al_put_pixel(0, 0, al_map_rgb(255, 255, 255));
+        al_put_pixel(1, 0, al_map_rgb(kNearWhite.r, kNearWhite.g, kNearWhite.b));
+        al_put_pixel(2, 0, al_map_rgb(kColour.r, kColour.g, kColour.b));
+        al_set_target_bitmap(previous);
+        ASSERT_TRUE(al_save_bitmap((folder.path() / name).c_str(), picture));
+        al_destroy_bitmap(picture);
+    }
+
+    TempWorkingDir folder;
+};
+
+TEST_F(ImageCacheTest, LoadsOnceAndMakesOnlyPureWhiteTransparent)
+{
+    WriteTestPicture();
+    ASSERT_TRUE(LoadImage("pic.png"));
+    ALLEGRO_BITMAP* picture = GetImage("pic.png");
+    ASSERT_NE(picture, nullptr);
+    EXPECT_EQ(GetImage("pic.png"), picture);
+    EXPECT_EQ(al_get_bitmap_width(picture), 3);
+
+    EXPECT_EQ(PixelOf(picture, 0, 0).a, 0) << "pure white is the transparent colour";
+    EXPECT_EQ(PixelOf(picture, 1, 0), kNearWhite);
+    EXPECT_EQ(PixelOf(picture, 2, 0), kColour);
+
+    // The second load neither reads the file again nor replaces the entry.
+    std::filesystem::remove("pic.png");
+    EXPECT_FALSE(LoadImage("pic.png"));
+    EXPECT_EQ(GetImage("pic.png"), picture);
+    EXPECT_EQ(PixelOf(picture, 2, 0), kColour);
+}
+
+TEST_F(ImageCacheTest, NamesAreExactKeys)
+{
+    WriteTestPicture();
+    ASSERT_TRUE(LoadImage("pic.png"));
+    EXPECT_EQ(GetImage("PIC.png"), nullptr);
+    EXPECT_EQ(GetImage("pic.PNG"), nullptr);
+    EXPECT_EQ(GetImage("./pic.png"), nullptr);
+    EXPECT_EQ(GetImage(""), nullptr);
+    EXPECT_EQ(GetImage("unknown.png"), nullptr);
+    EXPECT_NE(GetImage("pic.png"), nullptr);
+}
+
+TEST_F(ImageCacheTest, UnloadRemovesOnlyItsEntryAndAllowsAReload)
+{
+    WriteTestPicture("a.png");
+    WriteTestPicture("b.png");
+    ASSERT_TRUE(LoadImage("a.png"));
+    ASSERT_TRUE(LoadImage("b.png"));
+    ALLEGRO_BITMAP* b = GetImage("b.png");
+
+    UnloadImage("missing.png");
+    UnloadImage("A.png");
+    EXPECT_NE(GetImage("a.png"), nullptr);
+    EXPECT_EQ(GetImage("b.png"), b);
+
+    UnloadImage("a.png");
+    EXPECT_EQ(GetImage("a.png"), nullptr);
+    EXPECT_EQ(GetImage("b.png"), b);
+    UnloadImage("a.png");  // a second unload finds nothing
+
+    EXPECT_TRUE(LoadImage("a.png")) << "an unloaded name loads from its file again";
+    ASSERT_NE(GetImage("a.png"), nullptr);
+    EXPECT_EQ(PixelOf(GetImage("a.png"), 2, 0), kColour);
+}
+
+TEST_F(ImageCacheTest, DestroyAllEmptiesTheCache)
+{
+    DestroyAllImages();  // already empty: nothing happens
+    WriteTestPicture("a.png");
+    WriteTestPicture("b.png");
+    ASSERT_TRUE(LoadImage("a.png"));
+    ASSERT_TRUE(LoadImage("b.png"));
+
+    DestroyAllImages();
+    EXPECT_EQ(GetImage("a.png"), nullptr);
+    EXPECT_EQ(GetImage("b.png"), nullptr);
+    DestroyAllImages();
+    EXPECT_TRUE(LoadImage("a.png")) << "nothing of the old entry is left";
+}
+
+TEST_F(ImageCacheTest, AnUnreadableFileLeavesNoEntry)
+{
+    struct Case {
+        const char* what;
+        const char* name;
+        bool written;
+        std::string bytes;
+    };
+    const Case cases[] = {
+        {"missing file", "missing.png", false, ""},
+        {"empty file", "empty.png", true, ""},
+        {"text under a PNG name", "text.png", true, "this is not a picture\n"},
+        {"cut-off PNG header", "short.png", true, "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s},
+        {"unknown extension", "pic.xyz", true, "abc"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        if (c.written)
+            folder.Write(c.name, c.bytes);
+        EXPECT_FALSE(LoadImage(c.name));
+        EXPECT_EQ(GetImage(c.name), nullptr);
+    }
+
+    // A failure is not remembered: once the file is good, the name loads.
+    WriteTestPicture("empty.png");
+    EXPECT_TRUE(LoadImage("empty.png"));
+    EXPECT_NE(GetImage("empty.png"), nullptr);
+}
+
+TEST_F(ImageCacheTest, PicturesAreLookedForInTheWorkingDirectory)
+{
+    WriteTestPicture();
+    std::filesystem::create_directory("elsewhere");
+    std::filesystem::current_path("elsewhere");
+    EXPECT_FALSE(LoadImage("pic.png"));
+    EXPECT_TRUE(LoadImage("../pic.png"));
+    std::filesystem::current_path(folder.path());
+    EXPECT_TRUE(LoadImage("pic.png"));
+}
+
+TEST_F(ImageCacheTest, FirstMissingImageFollowsTheStartUpList)
+{
+    struct Case {
+        std::vector<const char*> present;
+        const char* firstMissing;
+    };
+    const Case cases[] = {
+        {{"Background.png", "Blocks.png", "Quillorn.png"}, ""},
+        {{}, "Background.png"},
+        {{"Blocks.png", "Quillorn.png"}, "Background.png"},
+        {{"Background.png"}, "Blocks.png"},
+        {{"Background.png", "Quillorn.png"}, "Blocks.png"},
+        {{"Background.png", "Blocks.png"}, "Quillorn.png"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.firstMissing);
+        DestroyAllImages();
+        for (const char* name : {"Background.png", "Blocks.png", "Quillorn.png"})
+            std::filesystem::remove(name);
+        for (const char* name : c.present)
+            ASSERT_TRUE(WriteSolidPng(name, 24, 24, al_map_rgb(10, 20, 30)));
+        InitImages();
+        EXPECT_EQ(FirstMissingImage(), c.firstMissing);
+        for (const char* name : c.present)
+            EXPECT_NE(GetImage(name), nullptr) << name;
+    }
+
+    // A file that is there but cannot be decoded counts as missing.
+    DestroyAllImages();
+    folder.Write("Blocks.png", "");
+    InitImages();
+    EXPECT_EQ(FirstMissingImage(), "Blocks.png");
+}
+
+}  // namespace

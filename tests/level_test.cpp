@@ -1,0 +1,203 @@
+#include <climits>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/input.h"
+#include "app/level.h"
+#include "resources/ImageCache.h"
+#include "test_support.h"
+
+using namespace std::string_literals;
+
+namespace {
+
+using Positions = std::vector<std::pair<float, float>>;
+
+// Where the blocks of world[from...] stand, checking on the way that they are blocks.
+Positions BlocksFrom(const std::vector<GameObject*>& world, std::size_t from = 0)
+{
+    Positions found;
+    for (std::size_t i = from; i < world.size(); ++i) {
+        EXPECT_EQ(world[i]->GetID(), BLOCK) << "object " << i;
+        found.emplace_back(world[i]->GetX(), world[i]->GetY());
+    }
+    return found;
+}
+
+// Reads text into a world of its own and frees what it made.
+class LevelReaderTest : public ::testing::Test {
+protected:
+    void TearDown() override { Free(); }
+    void Free()
+    {
+        for (GameObject* object : world)
+            delete object;
+        world.clear();
+    }
+    Positions Read(const std::string& text, int* added = nullptr)
+    {
+        Free();
+        std::istringstream in(text);
+        const int count = ReadLevel(in, world);
+        if (added != nullptr)
+            *added = count;
+        EXPECT_EQ(count, static_cast<int>(world.size())) << "the result counts the blocks added";
+        return BlocksFrom(world);
+    }
+
+    std::vector<GameObject*> world;
+};
+
+TEST(SnapToGridTest, SnapsDownToTheGridWithTwentyFourGivingZero)
+{
+    const std::pair<int, int> cases[] = {
+        {0, 0},    {1, 0},     {23, 0},    {24, 0},    {25, 24},  {47, 24},
+        {48, 48},  {71, 48},   {72, 72},   {100, 96},  {-1, 0},   {-24, 0},
+        {-100, 0}, {INT_MIN, 0}, {INT_MAX, 2147483640},
+    };
+    for (const auto& [x, snapped] : cases)
+        EXPECT_EQ(SnapToGrid(x), snapped) << "x " << x;
+}
+
+TEST_F(LevelReaderTest, ReadsTheExampleRecords)
+{
+    int added = 0;
+    EXPECT_EQ(Read("0,0,0\n7,30,552\n1,24,100\n2,100,-5\n0,48,48\n0,-30,10\n", &added),
+              (Positions{{0, 0}, {24, 552}, {0, 100}, {96, -5}, {48, 48}, {0, 10}}));
+    EXPECT_EQ(added, 6);
+}
+
+TEST_F(LevelReaderTest, LayoutVariantsReadAsTheirTokens)
+{
+    struct Case {
+        const char* what;
+        std::string text;
+        Positions blocks;
+    };
+    const std::vector<Case> cases = {
+        {"bare line feeds", "1,30,40\n2,50,60\n", {{24, 40}, {48, 60}}},
+        {"carriage return and line feed", "1,30,40\r\n2,50,60\r\n", {{24, 40}, {48, 60}}},
+        {"no line break after the last record", "1,30,40\n2,50,60", {{24, 40}, {48, 60}}},
+        {"semicolons", "1;30;40\n2;50;60\n", {{24, 40}, {48, 60}}},
+        {"any character separates", "1x30#40\n", {{24, 40}}},
+        {"spaces around separators", " 1 , 30 ,\t40 \n", {{24, 40}}},
+        {"record split over lines and tabs", "1\n,\t30\n\n,\r\n40", {{24, 40}}},
+        {"two records on one line", "1,30,40 2,50,60", {{24, 40}, {48, 60}}},
+        {"signs", "+1,+30,-40\n-1,-30,+40\n", {{24, -40}, {0, 40}}},
+        {"leading zeros", "007,0049,0013\n", {{48, 13}}},
+        // Read as 1 ',' 2 '.' 5, then ",3" stops the read.
+        {"a decimal point", "1,2.5,3\n", {{0, 5}}},
+        // The separator slot takes the next number's first digit: 5 '4' 8 '9' 6.
+        {"spaces instead of separators", "5 48 96", {{0, 6}}},
+        {"the int limits", "0,2147483647,-2147483648\n", {{2147483640.0f, -2147483648.0f}}},
+        {"empty", "", {}},
+        {"whitespace only", " \t\r\n\n  \v\f", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_EQ(Read(c.text), c.blocks);
+    }
+}
+
+TEST_F(LevelReaderTest, StopsQuietlyAtTheFirstRecordItCannotReadWhole)
+{
+    struct Case {
+        const char* what;
+        std::string text;
+        std::size_t blocksKept;
+    };
+    const std::vector<Case> cases = {
+        {"a word where a number stands, line 3", "1,30,40\n2,50,60\n5,abc,7\n3,100,100\n", 2},
+        {"x too large for int", "1,30,40\n1,99999999999,5\n2,50,60\n", 1},
+        {"y one past the int range", "1,30,40\n1,30,2147483648\n", 1},
+        {"first number one past the int range", "2147483648,1,1\n", 0},
+        {"first number below the int range", "-2147483649,1,1\n", 0},
+        {"a lone minus", "-", 0},
+        {"a sign with no digits", "1,30,40\n1,-,5\n", 1},
+        {"a record cut after its second separator", "1,2,", 0},
+        {"a record cut after its first number", "1,30,40\n7", 1},
+        {"binary with NULs", "1,30,40\n"s + "\0\x01\xff\x7f,\0,\0"s, 1},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        const Positions read = Read(c.text);
+        EXPECT_EQ(read.size(), c.blocksKept);
+        if (!read.empty()) {
+            EXPECT_EQ(read.front(), (std::pair<float, float>(24, 40)));
+        }
+    }
+}
+
+TEST_F(LevelReaderTest, AppendsAfterWhatTheWorldHoldsAndTouchesNothingElse)
+{
+    world.push_back(new Cube(5, 6, nullptr));
+    world.push_back(new Cube(7, 8, nullptr));
+    const std::vector<GameObject*> before = world;
+    std::istringstream in("1,30,40\n2,50,60\n");
+    EXPECT_EQ(ReadLevel(in, world), 2);
+    ASSERT_EQ(world.size(), 4u);
+    EXPECT_EQ(world[0], before[0]);
+    EXPECT_EQ(world[1], before[1]);
+    EXPECT_EQ(BlocksFrom(world), (Positions{{5, 6}, {7, 8}, {24, 40}, {48, 60}}));
+}
+
+TEST_F(LevelReaderTest, ReadsALargeLevelWhole)
+{
+    std::string text;
+    for (int i = 0; i < 100000; ++i)
+        text += std::to_string(i % 7) + "," + std::to_string(i % 1000) + "," + std::to_string(i) + "\n";
+    int added = 0;
+    const Positions blocks = Read(text, &added);
+    ASSERT_EQ(added, 100000);
+    EXPECT_EQ(blocks.back(), (std::pair<float, float>(984, 99999)));  // 999 snaps to 984
+}
+
+// LoadLevel reads LoadLevel.txt from the working directory into the world.
+class LoadLevelTest : public WorldTest {
+protected:
+    void TearDown() override
+    {
+        WorldTest::TearDown();
+        DestroyAllImages();
+    }
+    TempWorkingDir folder;
+};
+
+TEST_F(LoadLevelTest, NoFileAddsNothing)
+{
+    LoadLevel();
+    EXPECT_EQ(objects.size(), 1u);
+
+    // A folder under the level's name cannot be read either.
+    std::filesystem::create_directory("LoadLevel.txt");
+    LoadLevel();
+    EXPECT_EQ(objects.size(), 1u);
+    EXPECT_EQ(objects[0], player);
+}
+
+TEST_F(LoadLevelTest, AppendsTheFileAfterTheFigureWithTheBlockSheet)
+{
+    ASSERT_TRUE(WriteSolidPng("Blocks.png", 96, 24, al_map_rgb(90, 60, 30)));
+    ASSERT_TRUE(LoadImage("Blocks.png"));
+    folder.Write("LoadLevel.txt", "0,30,552\r\n1,24,100\r\n2,100,-5");
+    LoadLevel();
+    ASSERT_EQ(objects.size(), 4u);
+    EXPECT_EQ(objects[0], player);
+    EXPECT_EQ(BlocksFrom(objects, 1), (Positions{{24, 552}, {0, 100}, {96, -5}}));
+    for (std::size_t i = 1; i < objects.size(); ++i)
+        EXPECT_EQ(objects[i]->GetPicture(), GetImage("Blocks.png"));
+}
+
+TEST_F(LoadLevelTest, SpaceTwiceDoublesEveryBlock)
+{
+    folder.Write("LoadLevel.txt", "0,30,552\n1,50,100\n");
+    HandleKeyDown(ALLEGRO_KEY_SPACE, 0, 0);
+    HandleKeyUp(ALLEGRO_KEY_SPACE);
+    HandleKeyDown(ALLEGRO_KEY_SPACE, 0, 0);
+    EXPECT_TRUE(keys[SPACE]);
+    EXPECT_EQ(BlocksFrom(objects, 1), (Positions{{24, 552}, {48, 100}, {24, 552}, {48, 100}}));
+}
+
+}  // namespace
