@@ -414,6 +414,9 @@ void DrawBlocks(const std::string& folder)
 // ---------------------------------------------------------------------------------------
 
 constexpr int BACKDROP = 600;
+// The game loads this picture at every start but never draws it, and turning its white
+// transparent walks every pixel: a quarter-size copy keeps start-up quick.
+constexpr int BACKDROP_STEP = 4;
 
 bool InEllipse(int x, int y, int cx, int cy, int rx, int ry)
 {
@@ -451,11 +454,12 @@ Rgb Backdrop(int x, int y)
 
 void DrawBackground(const std::string& folder)
 {
-    ALLEGRO_BITMAP* backdrop = NewWhiteBitmap(BACKDROP, BACKDROP);
+    constexpr int size = BACKDROP / BACKDROP_STEP;
+    ALLEGRO_BITMAP* backdrop = NewWhiteBitmap(size, size);
     al_lock_bitmap(backdrop, ALLEGRO_PIXEL_FORMAT_ANY, ALLEGRO_LOCK_READWRITE);
-    for (int y = 0; y < BACKDROP; ++y)
-        for (int x = 0; x < BACKDROP; ++x)
-            Put(x, y, Backdrop(x, y));
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x)
+            Put(x, y, Backdrop(x * BACKDROP_STEP, y * BACKDROP_STEP));
     al_unlock_bitmap(backdrop);
     Save(backdrop, folder + "/Background.png");
     al_destroy_bitmap(backdrop);
