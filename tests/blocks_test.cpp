@@ -1,0 +1,127 @@
+#include <map>
+#include <memory>
+#include <tuple>
+
+#include "objects/Snow.h"
+#include "test_support.h"
+
+namespace {
+
+// Everything a block holds, to see that nothing moves or changes under it.
+auto State(const Cube& c)
+{
+    return std::make_tuple(c.GetX(), c.GetY(), c.GetVelX(), c.GetVelY(), c.GetDirX(), c.GetDirY(), c.GetBoundX(),
+                           c.GetBoundY(), c.GetID(), c.IsAlive(), c.IsCollidable(), c.GetMaxFrame(),
+                           c.GetCurFrame(), c.GetFrameCount(), c.GetFrameWidth(), c.GetFrameHeight(),
+                           c.GetAnimationRow(), c.GetPicture());
+}
+
+TEST(CubeTest, ConstructionPicksOneOfFourLooksEvenly)
+{
+    FrameSheet sheet(4, 1, Cube::SIZE, Cube::SIZE);
+    std::map<int, int> looks;
+    for (int i = 0; i < 400; ++i) {
+        const Cube c(12.5f, -7.25f, sheet.bitmap());
+        ++looks[c.GetFrameCount()];
+        // Everything but the look is fixed.
+        ASSERT_EQ(State(c), std::make_tuple(12.5f, -7.25f, 0.0f, 0.0f, 0, 0, 24, 24, int(BLOCK), true, true, 3, 0,
+                                            c.GetFrameCount(), 24, 24, 0, sheet.bitmap()));
+    }
+    ASSERT_EQ(looks.size(), 4u);
+    for (int look : {0, 24, 48, 72})
+        EXPECT_GE(looks[look], 50) << "look at source x " << look;
+}
+
+TEST(CubeTest, UpdateAndCollidedLeaveTheBlockAsBuilt)
+{
+    Cube block(10.75f, 20.25f, nullptr);
+    const auto built = State(block);
+    for (int i = 0; i < 1000; ++i)
+        block.Update();
+    EXPECT_EQ(State(block), built) << "changed by Update";
+
+    Player figure;
+    figure.Init(nullptr);
+    Cube other(10.75f, 20.25f, nullptr);
+    Snow flake(10.75f, 20.25f);
+    const std::pair<int, GameObject*> contacts[] = {
+        {PLAYER, &figure}, {BLOCK, &other}, {SNOW, &flake}, {3, nullptr}, {BLOCK, &block}};
+    for (const auto& contact : contacts) {
+        block.Collided(contact.first, contact.second);
+        EXPECT_EQ(State(block), built) << "changed by Collided with kind " << contact.first;
+    }
+}
+
+class CubeWorldTest : public WorldTest {};
+
+TEST_F(CubeWorldTest, StaysPutAndAliveThroughTheWorldPasses)
+{
+    Cube* block = new Cube(100.5f, 300.0f, nullptr);
+    objects.push_back(block);
+    for (int t = 0; t < 100; ++t) {
+        ApplyMovementIntent();
+        UpdatePass();
+        CollisionPass();
+        RemovalPass();
+    }
+    ASSERT_EQ(objects.size(), 2u);
+    EXPECT_EQ(objects[1], block);
+    EXPECT_EQ(block->GetX(), 100.5f);
+    EXPECT_EQ(block->GetY(), 300.0f);
+}
+
+// Makes blocks until one shows the wanted look.
+std::unique_ptr<Cube> BlockWithLook(int look, float x, float y, ALLEGRO_BITMAP* sheet)
+{
+    for (int i = 0; i < 1000; ++i) {
+        auto block = std::make_unique<Cube>(x, y, sheet);
+        if (block->GetFrameCount() == look * Cube::SIZE)
+            return block;
+    }
+    return nullptr;
+}
+
+TEST(CubeTest, RenderDrawsTheChosenLookAsOneSquare)
+{
+    FrameSheet sheet(4, 1, Cube::SIZE, Cube::SIZE);
+    for (int look = 0; look < 4; ++look) {
+        SCOPED_TRACE(testing::Message() << "look " << look);
+        auto block = BlockWithLook(look, 20, 10, sheet.bitmap());
+        ASSERT_NE(block, nullptr);
+        Canvas canvas(64, 64);
+        const Canvas::Rgba sky = canvas.At(0, 0);
+        block->Render();
+        for (int py = 10; py < 34; ++py)
+            for (int px = 20; px < 44; ++px)
+                ASSERT_EQ(canvas.At(px, py), FrameSheet::Colour(look, 0)) << px << "," << py;
+        const int outside[][2] = {{19, 10}, {44, 10}, {20, 9}, {43, 34}};
+        for (const auto& at : outside)
+            EXPECT_EQ(canvas.At(at[0], at[1]), sky) << at[0] << "," << at[1];
+    }
+}
+
+TEST(CubeTest, RenderUsesTheUnroundedPosition)
+{
+    // From 10.75 the square covers the pixels whose centres lie past it, 11 to 34; a
+    // position cut to a whole number first would start at 10.
+    FrameSheet sheet(4, 1, Cube::SIZE, Cube::SIZE);
+    auto kept = BlockWithLook(2, 0, 0, sheet.bitmap());
+    auto block = std::make_unique<Cube>(10.75f, 20.75f, sheet.bitmap());
+    const Canvas::Rgba want = FrameSheet::Colour(block->GetFrameCount() / Cube::SIZE, 0);
+    Canvas canvas(64, 64);
+    const Canvas::Rgba sky = canvas.At(0, 0);
+    block->Render();
+    EXPECT_EQ(canvas.At(11, 21), want);
+    EXPECT_EQ(canvas.At(34, 44), want);
+    const int outside[][2] = {{10, 21}, {11, 20}, {35, 44}, {34, 45}};
+    for (const auto& at : outside)
+        EXPECT_EQ(canvas.At(at[0], at[1]), sky) << at[0] << "," << at[1];
+
+    // Freeing one block leaves the shared sheet usable for the others.
+    block.reset();
+    ASSERT_NE(kept, nullptr);
+    kept->Render();
+    EXPECT_EQ(canvas.At(0, 0), FrameSheet::Colour(2, 0));
+}
+
+}  // namespace
