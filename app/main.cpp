@@ -34,6 +34,7 @@ int main()
 {
     bool done = false;
     bool redraw = false;
+    bool fellBehind = false;  // ticks were dropped: show a frame even though the queue is busy
     float cameraPosition[2] = {0, 0};
     ALLEGRO_TRANSFORM camera;
 
@@ -105,8 +106,12 @@ int main()
             break;
         case ALLEGRO_EVENT_TIMER:
             if (ev.timer.source == timer) {
-                redraw = true;
-                RunTick(cameraPosition, camera);
+                if (IsStaleTick(ev.timer.count, al_get_timer_count(timer))) {
+                    fellBehind = true;
+                } else {
+                    redraw = true;
+                    RunTick(cameraPosition, camera);
+                }
             }
             RemovalPass();
             break;
@@ -114,8 +119,9 @@ int main()
             break;
         }
 
-        if (redraw && al_is_event_queue_empty(event_queue)) {
+        if (redraw && (al_is_event_queue_empty(event_queue) || fellBehind)) {
             redraw = false;
+            fellBehind = false;
             PrintFrameRate(lastTime, al_get_time(), std::cout);
             DrawWorld();
             al_flip_display();

@@ -536,6 +536,39 @@ check_start_failure() {
     note "status $status: $(cat "$dir/stderr")"
 }
 
+# f. A world far too big to tick at 60 Hz (4,000 blocks: each tick then costs several
+#    sixtieths of a second) must slow the game down, not freeze it: frames keep coming and
+#    Escape still ends it promptly with status 0.
+check_overload() {
+    local dir before after
+    dir="$(game_folder overload)"
+    awk 'BEGIN { for (i = 0; i < 4000; i++) printf "%d,%d,%d\n", i, 48 + (i % 40) * 24, 400 + int(i / 40) % 8 * 24 }' \
+        >"$dir/LoadLevel.txt"
+    start_game "$dir"
+    find_window || return 1
+    xdotool windowfocus "$WIN" 2>/dev/null || true
+    poll 10 f-overload test -s "$dir/stdout" || return 1
+    xdotool key space
+    sleep 1
+    before="$(wc -l <"$dir/stdout")"
+    sleep 3
+    after="$(wc -l <"$dir/stdout")"
+    if [ $((after - before)) -lt 3 ]; then
+        echo "only $((after - before)) frames in 3 s with 4,000 blocks: the game froze"
+        return 1
+    fi
+    xdotool key Escape
+    if ! wait_for_exit "$GAME_PID" 10; then
+        echo "the game was still running 10 s after Escape with 4,000 blocks"
+        return 1
+    fi
+    if [ "$EXIT_STATUS" -ne 0 ]; then
+        echo "exit status $EXIT_STATUS after Escape, expected 0"
+        return 1
+    fi
+    note "$((after - before)) frames in 3 s with 4,000 blocks, then Escape ended it"
+}
+
 # --- Running ---------------------------------------------------------------------------
 
 run_check() {
@@ -589,6 +622,10 @@ main() {
             run_check "${entry%%|*}" "${entry#*|}"
         done
     fi
+    stop_game
+
+    WIN=""
+    run_check "f. an overloaded world slows down but keeps drawing and quits on Escape" check_overload
     stop_game
 
     for entry in "${START_FAILURES[@]}"; do
