@@ -454,16 +454,21 @@ check_snow() {
 
 # c. Escape ends the game with status 0, and stdout holds nothing but one frame rate per
 #    line, near 60 (the game draws one frame per 60 Hz tick when it keeps up).
-check_escape() {
+# Presses Escape and expects the game to end within $1 seconds with status 0.
+escape_ends_game() {
     xdotool key Escape
-    if ! wait_for_exit "$GAME_PID" 15; then
-        echo "the game was still running 15 s after Escape"
+    if ! wait_for_exit "$GAME_PID" "$1"; then
+        echo "the game was still running $1 s after Escape"
         return 1
     fi
     if [ "$EXIT_STATUS" -ne 0 ]; then
         echo "exit status $EXIT_STATUS after Escape, expected 0"
         return 1
     fi
+}
+
+check_escape() {
+    escape_ends_game 15 || return 1
     local out="$GAME_DIR/stdout" lines bad median
     lines="$(wc -l <"$out")"
     bad="$(grep -c -v -E '^[0-9]+(\.[0-9]+)?(e[+-]?[0-9]+)?$' "$out" || true)"
@@ -557,15 +562,7 @@ check_overload() {
         echo "only $((after - before)) frames in 3 s with 4,000 blocks: the game froze"
         return 1
     fi
-    xdotool key Escape
-    if ! wait_for_exit "$GAME_PID" 10; then
-        echo "the game was still running 10 s after Escape with 4,000 blocks"
-        return 1
-    fi
-    if [ "$EXIT_STATUS" -ne 0 ]; then
-        echo "exit status $EXIT_STATUS after Escape, expected 0"
-        return 1
-    fi
+    escape_ends_game 10 || return 1
     note "$((after - before)) frames in 3 s with 4,000 blocks, then Escape ended it"
 }
 
