@@ -41,11 +41,7 @@ class FollowTest : public WorldTest {
 protected:
     void SetUp() override
     {
-        ClearWorld();
-        placed = new PlacedPlayer();
-        placed->Init(nullptr);
-        player = placed;
-        objects.push_back(placed);
+        placed = StartWorldWith<PlacedPlayer>();
     }
     PlacedPlayer* placed = nullptr;
 };

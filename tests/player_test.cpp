@@ -42,11 +42,7 @@ class PlayerTest : public WorldTest {
 protected:
     void SetUp() override
     {
-        ClearWorld();
-        probe = new PlayerProbe();
-        probe->Init(nullptr);
-        player = probe;
-        objects.push_back(probe);
+        probe = StartWorldWith<PlayerProbe>();
     }
 
     // Lets the figure drop from its start onto the floor line.

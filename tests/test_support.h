@@ -17,14 +17,22 @@ inline void ClearWorld()
         key = false;
 }
 
-// A fresh world holding only a figure at its start, with no picture.
-inline Player* StartWorld()
+// A fresh world holding only a figure at its start, with no picture. Figure may be a test
+// subclass of Player that exposes what a test needs.
+template <class Figure = Player>
+Figure* StartWorldWith()
 {
     ClearWorld();
-    player = new Player();
-    player->Init(nullptr);
-    objects.push_back(player);
-    return player;
+    auto* figure = new Figure();
+    figure->Init(nullptr);
+    player = figure;
+    objects.push_back(figure);
+    return figure;
+}
+
+inline Player* StartWorld()
+{
+    return StartWorldWith<Player>();
 }
 
 // Keeps the world of a test from leaking into the next one.
