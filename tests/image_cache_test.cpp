@@ -172,7 +172,8 @@ TEST_F(ImageCacheTest, FirstMissingImageFollowsTheStartUpList)
         for (const char* name : {"Background.png", "Blocks.png", "Quillorn.png"})
             std::filesystem::remove(name);
         for (const char* name : c.present)
-            ASSERT_TRUE(WriteSolidPng(name, 24, 24, al_map_rgb(10, 20, 30)));
+            ASSERT_TRUE(WriteSolidPng(name, LeastSizeOf(name).width, LeastSizeOf(name).height,
+                                      al_map_rgb(10, 20, 30)));
         InitImages();
         EXPECT_EQ(FirstMissingImage(), c.firstMissing);
         for (const char* name : c.present)
