@@ -95,8 +95,8 @@ private:
     bool newLine_ = false;  // a line break came after the text kept so far
 };
 
-// Some editors start UTF-8 text with EF BB BF. A start that only looks like it is left
-// taken: the first record could not have been read from it anyway.
+// Some editors start UTF-8 text with EF BB BF. Part of the mark stays read: no record
+// could have been read from there anyway.
 bool SkipByteOrderMark(RecordTracker& in)
 {
     static const unsigned char mark[] = {0xEF, 0xBB, 0xBF};
