@@ -16,12 +16,18 @@ void SnowBurst()
         objects.push_back(new Snow(player->GetX(), player->GetY()));
 }
 
-// The window's top-left is taken to be 300 pixels up and left of the figure, not where the
-// camera is: near the world's top and left edges the blocks land away from the pointer.
+// The view keeps the figure's (x + 9, y + 8) mid-window, so the figure's position less 300
+// is 9 left of and 8 above the window's top-left: blocks land that far up and left of the
+// pointer. Where the view is held at the world's left or top edge the window's corner is
+// the edge itself, and the same offsets apply from there.
 void PlaceBlocks(int mouseX, int mouseY)
 {
-    const float x0 = player->GetX() - WINDOW_SIZE / 2;
-    const float y0 = player->GetY() - WINDOW_SIZE / 2;
+    float x0 = player->GetX() - WINDOW_SIZE / 2;
+    float y0 = player->GetY() - WINDOW_SIZE / 2;
+    if (x0 < -POINTER_OFFSET_X)
+        x0 = -POINTER_OFFSET_X;
+    if (y0 < -POINTER_OFFSET_Y)
+        y0 = -POINTER_OFFSET_Y;
     for (int column = 0; column < 2; ++column) {
         const float x = x0 + static_cast<float>(mouseX + column * Cube::SIZE);
         const float y = y0 + static_cast<float>(mouseY);

@@ -53,6 +53,9 @@ void Player::Destroy()
 void Player::Update()
 {
     GameObject::Update();
+    // The view never shows x below 0: the world's left edge stops the figure like a wall.
+    if (x < 0)
+        x = 0;
 
     const int floorY = FLOOR - boundY;
     if (y >= floorY) {

@@ -1,6 +1,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/camera.h"
 #include "app/commands.h"
 #include "resources/ImageCache.h"
 #include "test_support.h"
@@ -48,23 +49,28 @@ TEST_F(CommandsTest, SnowBurstAddsTwentyFiveFlakesAtTheFigure)
     EXPECT_EQ(objects.size(), 51u);
 }
 
-TEST_F(CommandsTest, PlaceBlocksPutsTwoCellsUnderThePointerFromTheFigure)
+TEST_F(CommandsTest, PlaceBlocksPutsTwoCellsByThePointerWhereverTheViewIs)
 {
     struct Case {
+        const char* view;
         float playerX, playerY;
         int mouseX, mouseY;
-        std::pair<float, float> first, second;
+        std::pair<float, float> first;
     };
-    // The window's corner is taken as the figure's position less 300, even at the world's edge.
     const Case cases[] = {
-        {352, 18, 10, 20, {62, -262}, {86, -262}},
-        {352, 18, 0, 0, {52, -282}, {76, -282}},
-        {352, 18, 599, 599, {651, 317}, {675, 317}},
-        {1000, 581, 300, 300, {1000, 581}, {1024, 581}},
-        {10.5f, 0.25f, 3, 4, {-286.5f, -295.75f}, {-262.5f, -295.75f}},
+        {"following on both axes", 1000, 581, 300, 300, {1000, 581}},
+        {"following, fractional", 291.5f, 600.25f, 7, 9, {-1.5f, 309.25f}},
+        {"just following on both axes", 291, 292, 0, 0, {-9, -8}},
+        {"held at the top, just after R", 352, 18, 10, 20, {62, 12}},
+        {"held at the top, pointer at the corners", 352, 18, 0, 0, {52, -8}},
+        {"held at the top, far corner", 352, 18, 599, 599, {651, 591}},
+        {"held at the left, figure on the floor", 100, 581, 200, 150, {191, 431}},
+        {"held at both edges", 10.5f, 0.25f, 3, 4, {-6, -4}},
+        {"held just short of following", 290.5f, 291.5f, 0, 0, {-9, -8}},
+        {"held, figure at the world's corner", 0, 0, 50, 60, {41, 52}},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << "figure " << c.playerX << "," << c.playerY);
+        SCOPED_TRACE(::testing::Message() << c.view << ": figure " << c.playerX << "," << c.playerY);
         ClearWorld();
         player = new Player();
         player->Init(nullptr);
@@ -77,7 +83,14 @@ TEST_F(CommandsTest, PlaceBlocksPutsTwoCellsUnderThePointerFromTheFigure)
         for (int i : {1, 2})
             EXPECT_EQ(objects[i]->GetID(), BLOCK);
         EXPECT_EQ(std::make_pair(objects[1]->GetX(), objects[1]->GetY()), c.first);
-        EXPECT_EQ(std::make_pair(objects[2]->GetX(), objects[2]->GetY()), c.second);
+        EXPECT_EQ(std::make_pair(objects[2]->GetX(), objects[2]->GetY()),
+                  std::make_pair(c.first.first + Cube::SIZE, c.first.second));
+
+        // Always the same distance from the pointer as the view shows it.
+        float camera[2];
+        UpdateCamera(camera, c.playerX, c.playerY, 19, 16);
+        EXPECT_EQ(objects[1]->GetX() - camera[0], c.mouseX - POINTER_OFFSET_X);
+        EXPECT_EQ(objects[1]->GetY() - camera[1], c.mouseY - POINTER_OFFSET_Y);
     }
 }
 

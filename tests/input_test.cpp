@@ -142,9 +142,9 @@ TEST_F(InputTest, DownPlacesTwoBlocksAtTheGivenPointer)
     HandleKeyDown(ALLEGRO_KEY_DOWN, 10, 20);
     ASSERT_EQ(objects.size(), 3u);
     EXPECT_EQ(objects[1]->GetX(), 62.0f);
-    EXPECT_EQ(objects[1]->GetY(), -262.0f);
+    EXPECT_EQ(objects[1]->GetY(), 12.0f);  // the view is held at the world's top: y 0 is the window's top
     EXPECT_EQ(objects[2]->GetX(), 86.0f);
-    EXPECT_EQ(objects[2]->GetY(), -262.0f);
+    EXPECT_EQ(objects[2]->GetY(), 12.0f);
 }
 
 }  // namespace

@@ -1,4 +1,9 @@
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <climits>
+#include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -130,6 +135,53 @@ TEST_F(LevelReaderTest, StopsQuietlyAtTheFirstRecordItCannotReadWhole)
     }
 }
 
+TEST_F(LevelReaderTest, SaysWhereAndWhyItStopped)
+{
+    struct Case {
+        const char* what;
+        std::string text;
+        std::size_t blocks;
+        bool stopped;
+        std::int64_t line;
+        std::string found;
+        bool atEnd;
+    };
+    const std::string junk(100, 'z');
+    const std::vector<Case> cases = {
+        {"trailing whitespace is a clean end", "1,30,40\n2,50,60\n \r\n\t\n", 2, false, 0, "", false},
+        {"a byte-order mark is skipped", "\xEF\xBB\xBF" "1,30,40\n2,50,60", 2, false, 0, "", false},
+        {"a word where a number stands", "1,30,40\n2,50,60\n5,abc,7\n3,100,100\n", 2, true, 3, "5,abc,7", false},
+        {"a number too large, among spaces", "1,30,40\n\n  1, 99999999999 ,5\n", 1, true, 3, "1, 99999999999", false},
+        {"after a record on the same line", "1,30,40 2,50,x,7\n", 1, true, 1, "2,50,x,7", false},
+        {"a record over lines stops on its line", "1,30,40\n1\n,\n#,5\n", 1, true, 4, "#,5", false},
+        {"cut short by the end of the file", "1,30,40\n7", 1, true, 2, "7", true},
+        {"cut short after a separator", "1,30,40\r\n2,50,\r\n", 1, true, 2, "2,50,", true},
+        {"control and other bytes shown escaped", "1,30,40\n\x01\xff,\t2", 1, true, 2, "\\x01\\xff,", false},
+        {"a long word shown cut", "1,30,40\n" + junk + "\n", 1, true, 2, std::string(40, 'z') + "...", false},
+        {"half a byte-order mark", "\xEF\xBB" "1,30,40\n", 0, true, 1, "\\xef\\xbb1,30,40", false},
+        {"a byte-order mark on line 2", "1,30,40\n\xEF\xBB\xBF" "2,50,60\n", 1, true, 2, "\\xef\\xbb\\xbf2,50,60", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Free();
+        std::istringstream in(c.text);
+        LevelStop stop;
+        stop.stopped = !c.stopped;  // must be overwritten either way
+        EXPECT_EQ(ReadLevel(in, world, &stop), static_cast<int>(c.blocks));
+        EXPECT_EQ(world.size(), c.blocks);
+        if (!world.empty()) {
+            EXPECT_EQ(world.front()->GetX(), 24.0f);
+            EXPECT_EQ(world.front()->GetY(), 40.0f);
+        }
+        EXPECT_EQ(stop.stopped, c.stopped);
+        if (c.stopped) {
+            EXPECT_EQ(stop.line, c.line);
+            EXPECT_EQ(stop.found, c.found);
+            EXPECT_EQ(stop.atEnd, c.atEnd);
+        }
+    }
+}
+
 TEST_F(LevelReaderTest, AppendsAfterWhatTheWorldHoldsAndTouchesNothingElse)
 {
     world.push_back(new Cube(5, 6, nullptr));
@@ -188,6 +240,47 @@ TEST_F(LoadLevelTest, AppendsTheFileAfterTheFigureWithTheBlockSheet)
     EXPECT_EQ(BlocksFrom(objects, 1), (Positions{{24, 552}, {0, 100}, {96, -5}}));
     for (std::size_t i = 1; i < objects.size(); ++i)
         EXPECT_EQ(objects[i]->GetPicture(), GetImage("Blocks.png"));
+}
+
+// Every problem with the file is one line on the messages stream; a missing file is none.
+TEST_F(LoadLevelTest, TellsTheAuthorWhatWentWrongInOneLine)
+{
+    struct Case {
+        const char* what;
+        std::function<void()> make;
+        bool exists;
+        std::size_t blocks;
+        std::string message;
+    };
+    const Case cases[] = {
+        {"missing", [] {}, false, 0, ""},
+        {"whole", [&] { folder.Write("level.txt", "\xEF\xBB\xBF" "1,30,40\r\n2,50,60\r\n"); }, true, 2, ""},
+        {"stopped at a bad record",
+         [&] { folder.Write("level.txt", "1,30,40\n2,50,60\n5,abc,7\n3,100,100\n"); }, true, 2,
+         "platformer: the level file \"level.txt\" stops at line 3, where \"5,abc,7\" is not three numbers; "
+         "2 blocks added\n"},
+        {"cut short at the end", [&] { folder.Write("level.txt", "1,30,40\n7,8"); }, true, 1,
+         "platformer: the level file \"level.txt\" stops at line 2, where the file ends inside the record \"7,8\"; "
+         "1 block added\n"},
+        {"a folder", [] { std::filesystem::create_directory("level.txt"); }, true, 0,
+         "platformer: the level file \"level.txt\" is a folder, not a regular file; nothing loaded\n"},
+        // Opening it would wait for a writer that never comes.
+        {"a FIFO", [] { ASSERT_EQ(mkfifo("level.txt", 0600), 0); }, true, 0,
+         "platformer: the level file \"level.txt\" is a FIFO, not a regular file; nothing loaded\n"},
+        {"a link to itself", [] { std::filesystem::create_symlink("level.txt", "level.txt"); }, true, 0,
+         "platformer: the level file \"level.txt\" cannot be opened: " + std::string(std::strerror(ELOOP)) + "\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        ClearWorld();
+        StartWorld();
+        std::filesystem::remove_all("level.txt");
+        c.make();
+        std::ostringstream messages;
+        EXPECT_EQ(LoadLevelFile("level.txt", messages), c.exists);
+        EXPECT_EQ(objects.size(), 1 + c.blocks);
+        EXPECT_EQ(messages.str(), c.message);
+    }
 }
 
 TEST_F(LoadLevelTest, SpaceTwiceDoublesEveryBlock)

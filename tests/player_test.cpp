@@ -187,6 +187,28 @@ TEST_F(PlayerTest, WalkingCyclesColumnsOneToEightAndStopShowsStanding)
     EXPECT_EQ(probe->GetX(), Player::START_X + 240.0f);
 }
 
+TEST_F(PlayerTest, WalkingLeftStopsAtTheWorldsLeftEdge)
+{
+    Settle();
+    keys[LEFT] = true;
+    for (int t = 1; t <= 150; ++t) {
+        Tick();
+        ASSERT_EQ(probe->GetX(), std::max(0.0f, Player::START_X - 3.0f * t)) << "tick " << t;
+    }
+    EXPECT_EQ(probe->GetDirX(), -1);
+    EXPECT_EQ(probe->GetAnimationRow(), 1);  // still walking on the spot, as against a wall
+
+    // From part of a step away: at the edge, not short of it.
+    probe->Place(1.5f, kRestY, 0, -1);
+    Tick();
+    EXPECT_EQ(probe->GetX(), 0.0f);
+
+    keys[LEFT] = false;
+    keys[RIGHT] = true;
+    Tick();
+    EXPECT_EQ(probe->GetX(), 3.0f);
+}
+
 TEST_F(PlayerTest, LandingInTheRightAirRowWhileTurningLeftCountsTwoTicks)
 {
     // Right held through the fall keeps the right air row; Left comes on the landing tick.

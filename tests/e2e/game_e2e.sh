@@ -33,9 +33,8 @@ CAMERA_Y=289
 FIG_W=16
 FIG_H=19
 BLOCK=24
-# Down takes the window's corner to be 300 left of and above the figure's corner (not the
-# camera's), so with the figure resting at world (352,581) and the view at (61,289) its two
-# blocks land 9 left of and 8 above the pointer: window (x-9, y-8) and (x+15, y-8).
+# Down places its two blocks 9 left of and 8 above the pointer, wherever the view is:
+# window (x-9, y-8) and (x+15, y-8).
 POINTER_X=200
 POINTER_Y=150
 # The level's records and where their blocks land on screen with the view at (61,289):
@@ -435,6 +434,15 @@ check_reset() {
     poll 15 e4-reset figure_back_at_start
 }
 
+# e5. Down right after R: the view is held at the world's top (camera (61,0)), and the
+#     blocks still land 9 left of and 8 above the pointer, as where the view follows.
+check_blocks_after_reset() {
+    xdotool mousemove --window "$WIN" "$POINTER_X" "$POINTER_Y"
+    sleep 0.3
+    xdotool key Down
+    poll 10 e5-blocks-after-reset blocks_under_pointer
+}
+
 # e3. S releases snow: white dots appear. Each dot covers about 12 pixels; about half of
 #     the 25 flakes fall inside the window, so ask for a few dots' worth.
 snow_visible() {
@@ -645,6 +653,61 @@ check_from_elsewhere() {
     escape_ends_game 10
 }
 
+# h. Space with a level file the game must not read, or cannot read whole: the game says
+#    why on one stderr line and still answers Escape at once. Each case: how the folder's
+#    LoadLevel.txt is made | the message after 'platformer: the level file "LoadLevel.txt" '.
+LEVEL_FILE_CASES=(
+    'level_fifo|is a FIFO, not a regular file; nothing loaded'
+    'level_folder|is a folder, not a regular file; nothing loaded'
+    'level_unreadable|cannot be opened: Permission denied'
+    'level_bad_record|stops at line 2, where "5,abc,7" is not three numbers; 1 block added'
+)
+level_fifo() { mkfifo "$1/LoadLevel.txt"; }
+level_folder() { mkdir "$1/LoadLevel.txt"; }
+level_unreadable() { printf '0,240,500\n' >"$1/LoadLevel.txt"; chmod 000 "$1/LoadLevel.txt"; }
+level_bad_record() { printf '0,240,500\n5,abc,7\n3,200,576\n' >"$1/LoadLevel.txt"; }
+
+something_drawn() {
+    [ "$(count '#' 0 0 599 599)" -ge 10 ] || { echo "nothing drawn yet"; return 1; }
+}
+
+check_level_file() {
+    local prepare=$1 want="platformer: the level file \"LoadLevel.txt\" $2" dir runner=()
+    dir="$(game_folder "$prepare")"
+    "$prepare" "$dir"
+    # Root reads a file whatever its permissions: the game then runs as nobody instead.
+    if [ "$prepare" = level_unreadable ] && [ "$(id -u)" -eq 0 ]; then
+        runner=(setpriv --reuid=nobody --regid=nogroup --clear-groups)
+        chmod o+x "$WORK"
+        chmod o+rx "$dir"
+        if ! "${runner[@]}" test -x "$GAME" -a -r "$dir/Quillorn.png" 2>/dev/null; then
+            note "skipped: as root a file without read permission is still read, and the game cannot be run as nobody here (setpriv missing, or nobody cannot reach $GAME)"
+            return 0
+        fi
+    fi
+    (cd "$dir" && exec "${runner[@]}" "$GAME") >"$dir/stdout" 2>"$dir/stderr" &
+    GAME_PID=$!
+    GAME_DIR="$dir"
+    find_window || return 1
+    xdotool windowfocus "$WIN" 2>/dev/null || true
+    poll 15 "h-$prepare" something_drawn >/dev/null || { echo "the game drew nothing"; return 1; }
+    xdotool key space
+    local deadline=$((SECONDS + 5))
+    while [ ! -s "$dir/stderr" ] && [ $SECONDS -lt $deadline ]; do
+        sleep 0.1
+    done
+    sleep 0.3
+    escape_ends_game 5 || return 1
+    if [ "$(cat "$dir/stderr")" != "$want" ]; then
+        echo "stderr should be the one line"
+        echo "      $want"
+        echo "    it was:"
+        sed 's/^/      /' "$dir/stderr"
+        return 1
+    fi
+    note "${runner[*]:+as nobody: }$want"
+}
+
 # --- Running ---------------------------------------------------------------------------
 
 run_check() {
@@ -670,6 +733,7 @@ SESSION_CHECKS=(
     "e2. Space loads the level's blocks|check_level_load"
     "b. holding Left walks the figure left until a wall stops it|check_walk_left"
     "e4. R puts the figure back at its start|check_reset"
+    "e5. Down right after R places the blocks under the pointer|check_blocks_after_reset"
     "e3. S lets snow fall|check_snow"
     "c. Escape ends the game with status 0 after frame-rate lines only|check_escape"
 )
@@ -707,6 +771,12 @@ main() {
     WIN=""
     run_check "g. from a folder without pictures, the game uses those beside it" check_from_elsewhere
     stop_game
+
+    for entry in "${LEVEL_FILE_CASES[@]}"; do
+        WIN=""
+        run_check "h. Space with an unusable level file: ${entry%%|*}" check_level_file "${entry%%|*}" "${entry#*|}"
+        stop_game
+    done
 
     LONE="$WORK/lone game/bin/platformer"
     mkdir -p "$(dirname "$LONE")"

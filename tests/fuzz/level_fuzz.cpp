@@ -1,6 +1,6 @@
 // Throws arbitrary bytes at the level reader. Whatever a level file holds, the reader may only
 // append whole blocks on the 24-pixel grid, must leave the blocks already in the world alone,
-// and must not crash, leak or hang.
+// must say where it stopped in terms a terminal can show, and must not crash, leak or hang.
 
 #include <cmath>
 #include <cstddef>
@@ -69,7 +69,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     Cube* const existing = new Cube(-7.0f, -9.0f, nullptr);
     world.push_back(existing);
 
-    const int added = ReadLevel(level, world);
+    LevelStop stop;
+    const int added = ReadLevel(level, world, &stop);
 
     if (added < 0 || static_cast<std::size_t>(added) != world.size() - 1)
         Fail("reported count differs from the blocks appended", static_cast<std::size_t>(added), nullptr);
@@ -77,6 +78,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Fail("the block already in the world was touched", 0, existing);
     if (expectedBlocks >= 0 && added != expectedBlocks)
         Fail("level not read in full", static_cast<std::size_t>(added), nullptr);
+
+    if (stop.stopped) {
+        std::size_t lines = 1;
+        for (std::size_t i = 0; i < size; ++i)
+            lines += data[i] == '\n';
+        if (stop.line < 1 || static_cast<std::size_t>(stop.line) > lines)
+            Fail("stop reported past the last line", static_cast<std::size_t>(stop.line), nullptr);
+        // 40 bytes kept, each shown as at most four characters, then "...".
+        if (stop.found.size() > 163)
+            Fail("stop report too long", stop.found.size(), nullptr);
+        for (char c : stop.found)
+            if (c < 0x20 || c > 0x7e)
+                Fail("unprintable byte in the stop report", static_cast<unsigned char>(c), nullptr);
+    } else if (stop.line != 0 || !stop.found.empty()) {
+        Fail("a whole read reports a stop", static_cast<std::size_t>(stop.line), nullptr);
+    }
 
     for (std::size_t i = 1; i < world.size(); ++i) {
         const GameObject* block = world[i];
