@@ -4,6 +4,7 @@
 
 #include "app/world.h"
 #include "objects/Cube.h"
+#include "resources/GameFolders.h"
 #include "resources/ImageCache.h"
 
 int SnapToGrid(int x)
@@ -31,6 +32,7 @@ int ReadLevel(std::istream& myfile, std::vector<GameObject*>& world)
 
 void LoadLevel()
 {
-    std::fstream myfile("LoadLevel.txt", std::ios::in);
+    // The player's own level in the working folder wins over the sample installed with the game.
+    std::fstream myfile(FindGameFile("LoadLevel.txt"), std::ios::in);
     ReadLevel(myfile, objects);
 }

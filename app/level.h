@@ -8,7 +8,8 @@ class GameObject;
 // A level is records of "n,x,y": n is ignored, x snapped to the 24-pixel grid, y as is.
 // Whitespace anywhere is skipped; each separator is any single character.
 
-// Appends the blocks of "LoadLevel.txt" in the working directory; a missing file adds none.
+// Appends the blocks of "LoadLevel.txt" from the working directory, or else the sample of the
+// game's data folder (FindGameFile); a missing file adds none.
 void LoadLevel();
 
 // Appends one block per whole record to world, in file order; stops quietly at the first

@@ -3,6 +3,7 @@
 #include <allegro5/allegro_image.h>
 #include <allegro5/allegro_primitives.h>
 #include <allegro5/allegro_ttf.h>
+#include <cstdlib>
 #include <iostream>
 
 #include "app/input.h"
@@ -12,14 +13,16 @@
 
 namespace {
 
-// Running from the wrong folder is the first mistake a newcomer makes: say where we looked.
-void ReportMissingPicture(const std::string& name)
+// Without a window there is no game; say why rather than end silently.
+void ReportNoWindow()
 {
-    char* folder = al_get_current_directory();
-    std::cerr << "platformer: cannot load the picture \"" << name << "\" from the folder "
-              << (folder != nullptr ? folder : "(unknown)")
-              << " (start the game in the folder that holds its pictures)" << std::endl;
-    al_free(folder);
+    const char* display = std::getenv("DISPLAY");
+    if (display == nullptr || *display == '\0')
+        std::cerr << "platformer: cannot open the game's window: no display (DISPLAY is not set; "
+                     "start the game from a desktop session)" << std::endl;
+    else
+        std::cerr << "platformer: cannot open the game's window on the display \"" << display
+                  << "\" (is that display running, and does it offer OpenGL?)" << std::endl;
 }
 
 bool IsEscape(const ALLEGRO_EVENT& ev)
@@ -51,11 +54,15 @@ int main(int argc, char** argv)
 
     // --- Start-up ---
     if (!al_init()) {
+        std::cerr << "platformer: cannot start the Allegro library (the installed Allegro does not "
+                     "match the one the game was built with; reinstall the game)" << std::endl;
         delete player;
         return -1;
     }
+    al_set_new_window_title("Platformer");
     display = al_create_display(WINDOW_SIZE, WINDOW_SIZE);
     if (display == nullptr) {
+        ReportNoWindow();
         delete player;
         return -1;
     }
@@ -70,7 +77,7 @@ int main(int argc, char** argv)
     InitImages();
     const std::string missing = FirstMissingImage();
     if (!missing.empty()) {
-        ReportMissingPicture(missing);
+        std::cerr << "platformer: " << WhyNotLoaded(missing) << std::endl;
         delete player;
         player = nullptr;
         DestroyAllImages();

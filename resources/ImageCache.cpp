@@ -1,12 +1,65 @@
 #include "resources/ImageCache.h"
 
+#include <cerrno>
+#include <cstring>
 #include <map>
+
+#include "resources/GameFolders.h"
 
 namespace {
 
 std::map<std::string, ALLEGRO_BITMAP*> images;
+std::map<std::string, std::string> refusals;  // name -> why its last load failed
+std::vector<std::string> pictureFolders;
+bool foldersSet = false;
 
-const char* const PRELOAD_LIST[] = {"Background.png", "Blocks.png", "Quillorn.png"};
+struct Preload {
+    const char* name;
+    PictureSize least;
+};
+
+// The figure's sheet is 9 frames of 16 x 19 across and 4 rows; the block sheet holds four
+// 24 x 24 looks side by side. Smaller sheets would draw from outside the picture.
+const Preload PRELOAD_LIST[] = {
+    {"Background.png", {1, 1}},
+    {"Blocks.png", {96, 24}},
+    {"Quillorn.png", {144, 76}},
+};
+
+const std::vector<std::string>& Folders()
+{
+    return foldersSet ? pictureFolders : GameFolders();
+}
+
+// The system's reason for the last failed file operation.
+std::string FileError()
+{
+    const int error = al_get_errno() != 0 ? al_get_errno() : errno;
+    return std::strerror(error != 0 ? error : EIO);
+}
+
+// The file's first bytes, enough for its declared size; false if it cannot be read (a
+// folder, for one, opens but cannot be read).
+bool ReadStart(const std::string& path, std::string& start)
+{
+    al_set_errno(0);
+    errno = 0;
+    ALLEGRO_FILE* file = al_fopen(path.c_str(), "rb");
+    if (file == nullptr)
+        return false;
+    char bytes[PNG_SIZE_BYTES];
+    const size_t got = al_fread(file, bytes, sizeof bytes);
+    const bool failed = al_ferror(file) != 0;
+    al_fclose(file);
+    start.assign(bytes, got);
+    return !failed;
+}
+
+bool Refuse(const std::string& name, const std::string& why)
+{
+    refusals[name] = why;
+    return false;
+}
 
 }  // namespace
 
@@ -17,8 +70,22 @@ void InitImages()
 
 void PreloadImages()
 {
-    for (const char* name : PRELOAD_LIST)
-        LoadImage(name);
+    for (const Preload& picture : PRELOAD_LIST)
+        LoadImage(picture.name);
+}
+
+PictureSize LeastSizeOf(const std::string& name)
+{
+    for (const Preload& picture : PRELOAD_LIST)
+        if (name == picture.name)
+            return picture.least;
+    return PictureSize{};
+}
+
+void SetPictureFolders(std::vector<std::string> folders)
+{
+    pictureFolders = std::move(folders);
+    foldersSet = true;
 }
 
 bool LoadImage(std::string name)
@@ -26,21 +93,38 @@ bool LoadImage(std::string name)
     if (images.count(name) != 0)
         return false;
 
+    const PictureSize least = LeastSizeOf(name);
+    const std::string need = DescribeNeed(least);
+    const std::string path = FindInFolders(name, Folders());
+    if (path.empty())
+        return Refuse(name, "cannot find the picture \"" + name + "\": looked in " + DescribeFolders(Folders()) +
+                                " (start the game in a folder that holds its pictures, or reinstall it)");
+    const std::string shown = ShownPath(path);
+
+    std::string start;
+    if (!ReadStart(path, start))
+        return Refuse(name, "cannot read the picture " + shown + ": " + FileError() + "; needed: " + need);
+    const HeaderVerdict verdict = CheckPngHeader(start, least);
+    if (verdict.kind != HeaderVerdict::FITS)
+        return Refuse(name, "the picture " + shown + " " + DescribeVerdict(verdict) + "; needed: " + need);
+
     // Decode off-screen first: a cut-short PNG can leave a half-made picture tied to the
     // window that then never lets the window close, and turning white transparent is quicker
     // on a picture in memory than on one the graphics driver holds.
     const int flags = al_get_new_bitmap_flags();
     al_set_new_bitmap_flags(flags | ALLEGRO_MEMORY_BITMAP);
-    ALLEGRO_BITMAP* bitmap = al_load_bitmap(name.c_str());
+    ALLEGRO_BITMAP* bitmap = al_load_bitmap(path.c_str());
     al_set_new_bitmap_flags(flags);
-    // A file that cannot be read leaves no entry, so no caller is ever handed a null picture.
+    // A file that cannot be decoded leaves no entry, so no caller is ever handed a null picture.
     if (bitmap == nullptr)
-        return false;
+        return Refuse(name, "the picture " + shown + " (" + std::to_string(verdict.width) + " x " +
+                                std::to_string(verdict.height) + " pixels) cannot be decoded: it is damaged or cut short; needed: " + need);
 
     // Pure white is the transparent colour of every picture of the game.
     al_convert_mask_to_alpha(bitmap, al_map_rgb(255, 255, 255));
     al_convert_bitmap(bitmap);  // into the window's own kind of picture, when there is a window
     images.emplace(name, bitmap);
+    refusals.erase(name);
     return true;
 }
 
@@ -66,12 +150,19 @@ void DestroyAllImages()
         entry.second = nullptr;
     }
     images.clear();
+    refusals.clear();
 }
 
 std::string FirstMissingImage()
 {
-    for (const char* name : PRELOAD_LIST)
-        if (images.count(name) == 0)
-            return name;
+    for (const Preload& picture : PRELOAD_LIST)
+        if (images.count(picture.name) == 0)
+            return picture.name;
     return "";
+}
+
+std::string WhyNotLoaded(const std::string& name)
+{
+    auto found = refusals.find(name);
+    return found == refusals.end() ? "" : found->second;
 }

@@ -1,13 +1,45 @@
 #include <filesystem>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <tuple>
 #include <string>
 #include <vector>
 
+#include "resources/GameFolders.h"
 #include "resources/ImageCache.h"
 #include "test_support.h"
 
 using namespace std::string_literals;
 
 namespace {
+
+// Counts the files Allegro opens while it is alive, whatever reads them.
+class OpenCounter {
+public:
+    OpenCounter() : previous_(al_get_new_file_interface())
+    {
+        counting_ = *previous_;
+        real_ = previous_;
+        counting_.fi_fopen = [](const char* path, const char* mode) {
+            ++opened_;
+            return real_->fi_fopen(path, mode);
+        };
+        opened_ = 0;
+        al_set_new_file_interface(&counting_);
+    }
+    ~OpenCounter() { al_set_new_file_interface(previous_); }
+    OpenCounter(const OpenCounter&) = delete;
+    OpenCounter& operator=(const OpenCounter&) = delete;
+
+    int opened() const { return opened_; }
+
+private:
+    const ALLEGRO_FILE_INTERFACE* previous_;
+    ALLEGRO_FILE_INTERFACE counting_{};
+    static inline const ALLEGRO_FILE_INTERFACE* real_ = nullptr;
+    static inline int opened_ = 0;
+};
 
 const Canvas::Rgba kNearWhite{254, 255, 255, 255};
 const Canvas::Rgba kColour{200, 30, 40, 255};
@@ -22,8 +54,16 @@ Canvas::Rgba PixelOf(ALLEGRO_BITMAP* picture, int x, int y)
 // Every test runs in its own empty folder and leaves the cache empty behind it.
 class ImageCacheTest : public ::testing::Test {
 protected:
-    void SetUp() override { DestroyAllImages(); }
-    void TearDown() override { DestroyAllImages(); }
+    void SetUp() override
+    {
+        DestroyAllImages();
+        SetPictureFolders({""});
+    }
+    void TearDown() override
+    {
+        DestroyAllImages();
+        SetPictureFolders(GameFolders());
+    }
 
     // pic.png: pure white, near-white and a colour, side by side.
     void WriteTestPicture(const std::string& name = "pic.png")
@@ -60,6 +100,27 @@ TEST_F(ImageCacheTest, LoadsOnceAndMakesOnlyPureWhiteTransparent)
     EXPECT_FALSE(LoadImage("pic.png"));
     EXPECT_EQ(GetImage("pic.png"), picture);
     EXPECT_EQ(PixelOf(picture, 2, 0), kColour);
+}
+
+TEST_F(ImageCacheTest, ACachedPictureIsNotReadAgain)
+{
+    WriteTestPicture();
+    ASSERT_TRUE(LoadImage("pic.png"));
+    ALLEGRO_BITMAP* picture = GetImage("pic.png");
+    {
+        OpenCounter counter;
+        EXPECT_FALSE(LoadImage("pic.png"));
+        EXPECT_FALSE(LoadImage("pic.png"));
+        EXPECT_EQ(counter.opened(), 0) << "a cached picture's file was opened again";
+    }
+    EXPECT_EQ(GetImage("pic.png"), picture);
+
+    // The counter does see reads: a new name is opened.
+    OpenCounter counter;
+    WriteTestPicture("other.png");
+    const int beforeLoad = counter.opened();
+    EXPECT_TRUE(LoadImage("other.png"));
+    EXPECT_GT(counter.opened(), beforeLoad);
 }
 
 TEST_F(ImageCacheTest, NamesAreExactKeys)
@@ -172,7 +233,8 @@ TEST_F(ImageCacheTest, FirstMissingImageFollowsTheStartUpList)
         for (const char* name : {"Background.png", "Blocks.png", "Quillorn.png"})
             std::filesystem::remove(name);
         for (const char* name : c.present)
-            ASSERT_TRUE(WriteSolidPng(name, 24, 24, al_map_rgb(10, 20, 30)));
+            ASSERT_TRUE(WriteSolidPng(name, LeastSizeOf(name).width, LeastSizeOf(name).height,
+                                      al_map_rgb(10, 20, 30)));
         InitImages();
         EXPECT_EQ(FirstMissingImage(), c.firstMissing);
         for (const char* name : c.present)
@@ -184,6 +246,109 @@ TEST_F(ImageCacheTest, FirstMissingImageFollowsTheStartUpList)
     folder.Write("Blocks.png", "");
     InitImages();
     EXPECT_EQ(FirstMissingImage(), "Blocks.png");
+}
+
+}  // namespace
+
+namespace {
+
+bool Contains(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+TEST_F(ImageCacheTest, RefusalsNameThePictureTheProblemAndWhatIsNeeded)
+{
+    const std::string here = folder.path().string();
+    WriteTestPicture("whole.png");
+    std::ifstream whole("whole.png", std::ios::binary);
+    const std::string wholeBytes((std::istreambuf_iterator<char>(whole)), std::istreambuf_iterator<char>());
+
+    struct Case {
+        const char* name;
+        std::function<void()> prepare;
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {"Quillorn.png", [] { ASSERT_TRUE(WriteSolidPng("Quillorn.png", 8, 8, al_map_rgb(1, 2, 3))); },
+         {here + "/Quillorn.png", "8 x 8 pixels, too small", "at least 144 x 76"}},
+        {"Blocks.png", [&] { folder.Write("Blocks.png", ""); },
+         {here + "/Blocks.png", "empty", "at least 96 x 24"}},
+        // Refused from its header alone: the file holds nothing a decoder could use.
+        {"Background.png", [&] { folder.Write("Background.png", PngHeader(16000, 16000)); },
+         {here + "/Background.png", "16000 x 16000 pixels, too big", "at most 4096 x 4096"}},
+        {"cut.png", [&] { folder.Write("cut.png", wholeBytes.substr(0, wholeBytes.size() - 20)); },
+         {here + "/cut.png", "3 x 1 pixels) cannot be decoded"}},
+        {"text.png", [&] { folder.Write("text.png", "not a picture"); }, {here + "/text.png", "not a PNG"}},
+        {"dir.png", [] { std::filesystem::create_directory("dir.png"); },
+         {"cannot read the picture " + here + "/dir.png", "Is a directory"}},
+        {"missing.png", [] {}, {"cannot find the picture \"missing.png\"", "looked in " + here}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        c.prepare();
+        EXPECT_FALSE(LoadImage(c.name));
+        EXPECT_EQ(GetImage(c.name), nullptr);
+        const std::string why = WhyNotLoaded(c.name);
+        for (const std::string& part : c.said)
+            EXPECT_TRUE(Contains(why, part)) << "\"" << part << "\" not in: " << why;
+        EXPECT_EQ(Contains(why, "cannot find"), c.said[0].rfind("cannot find", 0) == 0) << why;
+    }
+    EXPECT_EQ(WhyNotLoaded("whole.png"), "");
+}
+
+TEST_F(ImageCacheTest, EachFolderIsTriedInTurnAndTheKeyStaysTheBareName)
+{
+    const std::filesystem::path data = folder.path() / "data folder";
+    const std::filesystem::path beside = folder.path() / "bin";
+    std::filesystem::create_directories(data);
+    std::filesystem::create_directories(beside);
+    SetPictureFolders({"", data.string(), beside.string()});
+
+    const ALLEGRO_COLOR working = al_map_rgb(10, 0, 0);
+    const ALLEGRO_COLOR installed = al_map_rgb(20, 0, 0);
+    const ALLEGRO_COLOR built = al_map_rgb(30, 0, 0);
+    struct Case {
+        const char* what;
+        bool inWorking, inData, inBeside;
+        unsigned char red;  // of the picture loaded, 0 for none
+    };
+    const Case cases[] = {
+        {"working folder wins", true, true, true, 10},
+        {"then the data folder", false, true, true, 20},
+        {"then the executable's folder", false, false, true, 30},
+        {"nowhere", false, false, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DestroyAllImages();
+        for (const auto& [wanted, where, colour] : {std::tuple{c.inWorking, folder.path(), working},
+                                                     std::tuple{c.inData, data, installed},
+                                                     std::tuple{c.inBeside, beside, built}}) {
+            std::filesystem::remove(where / "Blocks.png");
+            if (wanted) {
+                ASSERT_TRUE(WriteSolidPng((where / "Blocks.png").string(), 96, 24, colour));
+            }
+        }
+        EXPECT_EQ(LoadImage("Blocks.png"), c.red != 0);
+        ALLEGRO_BITMAP* picture = GetImage("Blocks.png");
+        if (c.red == 0) {
+            EXPECT_EQ(picture, nullptr);
+            EXPECT_TRUE(Contains(WhyNotLoaded("Blocks.png"),
+                                 folder.path().string() + ", " + data.string() + " and " + beside.string()))
+                << WhyNotLoaded("Blocks.png");
+        } else {
+            ASSERT_NE(picture, nullptr);
+            EXPECT_EQ(PixelOf(picture, 0, 0).r, c.red);
+        }
+    }
+
+    // A broken copy in the working folder is reported, not passed over for the data folder's.
+    DestroyAllImages();
+    ASSERT_TRUE(WriteSolidPng((data / "Blocks.png").string(), 96, 24, installed));
+    folder.Write("Blocks.png", "");
+    EXPECT_FALSE(LoadImage("Blocks.png"));
+    EXPECT_TRUE(Contains(WhyNotLoaded("Blocks.png"), "empty")) << WhyNotLoaded("Blocks.png");
 }
 
 }  // namespace

@@ -86,6 +86,7 @@ inline std::ostream& operator<<(std::ostream& out, const Canvas::Rgba& p)
     return out << "(" << int(p.r) << "," << int(p.g) << "," << int(p.b) << "," << int(p.a) << ")";
 }
 
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -177,4 +178,15 @@ inline bool WriteSolidPng(const std::string& path, int width, int height, ALLEGR
     const bool saved = al_save_bitmap(path.c_str(), picture);
     al_destroy_bitmap(picture);
     return saved;
+}
+
+// The first bytes of a PNG declaring width x height: enough for its size, nothing to decode.
+inline std::string PngHeader(std::uint32_t width, std::uint32_t height, const std::string& chunk = "IHDR")
+{
+    auto bigEndian = [](std::uint32_t value) {
+        return std::string{static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+                           static_cast<char>(value >> 8), static_cast<char>(value)};
+    };
+    return std::string("\x89PNG\r\n\x1a\n", 8) + bigEndian(13) + chunk + bigEndian(width) + bigEndian(height) +
+           std::string("\x08\x06\0\0\0", 5);
 }

@@ -52,6 +52,7 @@ LEVEL=$'0,240,500\n7,400,380\n3,200,576\n1,340,200\n2,370,200\n'
 WORK=""
 XVFB_PID=""
 GAME_PID=""
+LONE=""
 MAP=""
 WIN=""
 WIN_X=0
@@ -487,15 +488,20 @@ check_escape() {
 
 # d. Started where its pictures cannot be loaded, the game says which picture and which
 #    folder on one stderr line, prints nothing on stdout, and ends with a non-zero status
-#    of its own (not a crash, which shows as 128 + signal).
+#    of its own (not a crash, which shows as 128 + signal). These runs use a copy of the game
+#    alone in a folder of its own ($LONE), so that the copies of the pictures beside the
+#    built game cannot stand in for the ones a case takes away.
 #    Each case prepares the folder the game is started in; its second word is the picture
-#    the message must name ("any" for any of the three).
+#    the message must name ("any" for any of the three), the rest words the message must hold.
 START_FAILURES=(
-    "missing_figure Quillorn.png"
-    "figure_not_png Quillorn.png"
-    "figure_empty Quillorn.png"
-    "figure_truncated Quillorn.png"
-    "pictures_in_subfolder any"
+    "missing_figure Quillorn.png cannot find"
+    "figure_not_png Quillorn.png not a PNG"
+    "figure_empty Quillorn.png empty"
+    "figure_truncated Quillorn.png cannot be decoded"
+    "pictures_in_subfolder any cannot find"
+    "figure_tiny Quillorn.png 8 x 8 pixels, too small"
+    "blocks_empty Blocks.png empty file"
+    "figure_huge Quillorn.png 16000 x 16000 pixels, too big"
 )
 missing_figure() { rm "$1/Quillorn.png"; }
 figure_not_png() { printf 'this is not a picture\n' >"$1/Quillorn.png"; }
@@ -509,13 +515,47 @@ pictures_in_subfolder() {
     mkdir "$1/pictures"
     mv "$1"/*.png "$1/pictures/"
 }
+figure_tiny() { convert -size 8x8 xc:red "png:$1/Quillorn.png"; }
+blocks_empty() { : >"$1/Blocks.png"; }
+# A real 16000 x 16000 PNG of 33 KB: decoded it would take 1 GB.
+figure_huge() {
+    python3 - "$1/Quillorn.png" <<'PY'
+import struct, sys, zlib
+side = 16000
+def chunk(kind, data):
+    return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+pack = zlib.compressobj(9)
+row = bytes(1 + side // 8)  # filter byte, then one bit a pixel
+body = b"".join(pack.compress(row) for _ in range(side)) + pack.flush()
+with open(sys.argv[1], "wb") as out:
+    out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 1, 0, 0, 0, 0))
+              + chunk(b"IDAT", body) + chunk(b"IEND", b""))
+PY
+}
+# Peak resident memory allowed to a refused start, in KiB: the game with its window and no
+# pictures takes well under this, a decoded 16000 x 16000 picture over 1 GB.
+PEAK_LIMIT_KIB=$((200 * 1024))
+
+# run_measured PEAK_FILE COMMAND...: runs the command, writes its peak resident memory (KiB,
+# its largest descendant's) to PEAK_FILE and passes on its exit status.
+run_measured() {
+    python3 -c '
+import resource, subprocess, sys
+status = subprocess.call(sys.argv[2:])
+with open(sys.argv[1], "w") as out:
+    out.write("%d\n" % resource.getrusage(resource.RUSAGE_CHILDREN).ru_maxrss)
+sys.exit(status if status >= 0 else 128 - status)' "$@"
+}
 check_start_failure() {
     local prepare=$1 picture=$2 dir folder status=0
+    shift 2
+    local said="$*"
     dir="$(game_folder "$prepare")"
     "$prepare" "$dir"
     folder="$(cd "$dir" && pwd -P)"
-    (cd "$dir" && exec timeout -k 5 20 "$GAME") >"$dir/stdout" 2>"$dir/stderr" || status=$?
-    local why=""
+    (cd "$dir" && run_measured "$dir/peak" timeout -k 5 20 "$LONE") >"$dir/stdout" 2>"$dir/stderr" || status=$?
+    local why="" peak
+    peak="$(cat "$dir/peak" 2>/dev/null || echo 0)"
     if [ "$status" -eq 0 ]; then
         why="exit status 0, expected a failure"
     elif [ "$status" -eq 124 ] || [ "$status" -eq 137 ]; then
@@ -532,13 +572,21 @@ check_start_failure() {
         why="the message names none of the pictures"
     elif [ "$picture" != any ] && ! grep -qF "$picture" "$dir/stderr"; then
         why="the message does not name $picture"
+    elif ! grep -qF "$said" "$dir/stderr"; then
+        why="the message does not say \"$said\""
+    elif [ "$said" = "cannot find" ] && ! grep -qF "$(dirname "$LONE")" "$dir/stderr"; then
+        why="the message does not name every folder tried (the game's own $(dirname "$LONE") is missing)"
+    elif [ "$said" != "cannot find" ] && grep -qF "cannot find" "$dir/stderr"; then
+        why="a picture that is there is reported as not found"
+    elif [ "$peak" -gt "$PEAK_LIMIT_KIB" ]; then
+        why="peak memory $((peak / 1024)) MiB, more than $((PEAK_LIMIT_KIB / 1024)) MiB: the picture was decoded"
     fi
     if [ -n "$why" ]; then
         echo "$why; stderr was:"
         sed 's/^/      /' "$dir/stderr"
         return 1
     fi
-    note "status $status: $(cat "$dir/stderr")"
+    note "status $status, peak memory $((peak / 1024)) MiB: $(cat "$dir/stderr")"
 }
 
 # f. A world far too big to tick at 60 Hz (4,000 blocks: each tick then costs several
@@ -564,6 +612,51 @@ check_overload() {
     fi
     escape_ends_game 10 || return 1
     note "$((after - before)) frames in 3 s with 4,000 blocks, then Escape ended it"
+}
+
+# g. Started from a folder with no pictures, the game uses the copies beside its executable:
+#    its window opens with the title "Platformer", and Space loads the sample level found
+#    there (its first steps stand on the floor, in view).
+more_ink_than() {
+    local now
+    now="$(count '#' 0 0 599 599)"
+    if [ "$now" -lt $(($1 + $2)) ]; then
+        echo "$now drawn pixels, expected at least $2 more than the $1 before Space"
+        return 1
+    fi
+}
+check_from_elsewhere() {
+    local dir title before
+    dir="$(mktemp -d "$WORK/no pictures here.XXXXXX")"
+    start_game "$dir"
+    find_window || return 1
+    title="$(xdotool getwindowname "$WIN")"
+    if [ "$title" != Platformer ]; then
+        echo "the window's title is \"$title\", expected \"Platformer\""
+        return 1
+    fi
+    xdotool windowfocus "$WIN" 2>/dev/null || true
+    poll 10 g-elsewhere test -s "$dir/stdout" || return 1
+    sleep 1
+    shoot g-before-space
+    before="$(count '#' 0 0 599 599)"
+    xdotool key space
+    poll 10 g-sample-level more_ink_than "$before" $((3 * BLOCK * BLOCK)) || return 1
+    escape_ends_game 10
+}
+
+# h. Without a display the game says so on one stderr line and ends with status 255.
+check_no_display() {
+    local dir status=0
+    dir="$(game_folder no-display)"
+    (cd "$dir" && exec env -u DISPLAY timeout -k 5 20 "$GAME") >"$dir/stdout" 2>"$dir/stderr" || status=$?
+    if [ "$status" -ne 255 ] || [ -s "$dir/stdout" ] || [ "$(wc -l <"$dir/stderr")" -ne 1 ] ||
+        ! grep -q 'no display' "$dir/stderr"; then
+        echo "status $status (expected 255), $(wc -c <"$dir/stdout") bytes on stdout; stderr:"
+        sed 's/^/      /' "$dir/stderr"
+        return 1
+    fi
+    note "status $status: $(cat "$dir/stderr")"
 }
 
 # --- Running ---------------------------------------------------------------------------
@@ -625,8 +718,16 @@ main() {
     run_check "f. an overloaded world slows down but keeps drawing and quits on Escape" check_overload
     stop_game
 
+    WIN=""
+    run_check "g. from a folder without pictures, the game uses those beside it" check_from_elsewhere
+    stop_game
+    run_check "h. without a display, one line says so" check_no_display
+
+    LONE="$WORK/lone game/bin/platformer"
+    mkdir -p "$(dirname "$LONE")"
+    cp "$GAME" "$LONE"
     for entry in "${START_FAILURES[@]}"; do
-        # shellcheck disable=SC2086  # "prepare picture"
+        # shellcheck disable=SC2086  # "prepare picture words..."
         run_check "d. start-up with unusable pictures: ${entry%% *}" check_start_failure $entry
     done
 
