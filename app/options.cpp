@@ -1,5 +1,7 @@
 #include "app/options.h"
 
+#include "resources/GameFolders.h"
+
 #include <cstring>
 #include <iomanip>
 
@@ -30,7 +32,8 @@ void PrintHelp(std::ostream& out)
         << "      installed from the package), else from the executable's own folder\n"
         << "  LoadLevel.txt\n"
         << "      the level added by Space, read from the current folder, else the sample\n"
-        << "      level in the game's data folder\n\n"
+        << "      level in the game's data folder\n"
+        << "  This copy of the game looks in, in this order:\n      " << DescribeFolders(GameFolders()) << "\n\n"
         << "Exit status: 0 when the game ends normally, 1 when a picture cannot be loaded,\n"
         << "2 for a wrong argument, 255 when the library or the window cannot start.\n";
 }
