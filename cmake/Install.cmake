@@ -80,6 +80,8 @@ if(PLATFORMER_DPKG_BUILDFLAGS)
     execute_process(
       COMMAND ${CMAKE_COMMAND} -E env DEB_BUILD_MAINT_OPTIONS=hardening=+all
               ${DPKG_BUILDFLAGS} --get ${kind}
+      # The source folder, which -ffile-prefix-map hides from the binary.
+      WORKING_DIRECTORY ${PROJECT_SOURCE_DIR}
       OUTPUT_VARIABLE _platformer_flags OUTPUT_STRIP_TRAILING_WHITESPACE
       COMMAND_ERROR_IS_FATAL ANY)
     separate_arguments(_platformer_flags UNIX_COMMAND "${_platformer_flags}")
