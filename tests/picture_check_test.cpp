@@ -47,20 +47,4 @@ TEST(PictureCheckTest, JudgesTheDeclaredSizeBeforeDecoding)
     }
 }
 
-TEST(PictureCheckTest, WithNoLeastSizeAnyPictureUpToTheLargestFits)
-{
-    EXPECT_EQ(CheckPngHeader(PngHeader(1, 1), PictureSize{}).kind, HeaderVerdict::FITS);
-    EXPECT_EQ(CheckPngHeader(PngHeader(4096, 1), PictureSize{}).kind, HeaderVerdict::FITS);
-    EXPECT_EQ(CheckPngHeader(PngHeader(1, 4097), PictureSize{}).kind, HeaderVerdict::TOO_BIG);
-}
-
-TEST(PictureCheckTest, DescriptionsGiveTheSizeAndWhatIsNeeded)
-{
-    EXPECT_EQ(DescribeVerdict(CheckPngHeader(PngHeader(16000, 16000), kFigureSheet)), "is 16000 x 16000 pixels, too big");
-    EXPECT_EQ(DescribeVerdict(CheckPngHeader(PngHeader(8, 8), kFigureSheet)), "is 8 x 8 pixels, too small");
-    EXPECT_EQ(DescribeVerdict(CheckPngHeader("", kFigureSheet)), "is an empty file");
-    EXPECT_EQ(DescribeNeed(kFigureSheet), "a PNG picture of at least 144 x 76 and at most 4096 x 4096 pixels");
-    EXPECT_EQ(DescribeNeed(PictureSize{}), "a PNG picture of at most 4096 x 4096 pixels");
-}
-
 }  // namespace

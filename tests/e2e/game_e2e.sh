@@ -645,20 +645,6 @@ check_from_elsewhere() {
     escape_ends_game 10
 }
 
-# h. Without a display the game says so on one stderr line and ends with status 255.
-check_no_display() {
-    local dir status=0
-    dir="$(game_folder no-display)"
-    (cd "$dir" && exec env -u DISPLAY timeout -k 5 20 "$GAME") >"$dir/stdout" 2>"$dir/stderr" || status=$?
-    if [ "$status" -ne 255 ] || [ -s "$dir/stdout" ] || [ "$(wc -l <"$dir/stderr")" -ne 1 ] ||
-        ! grep -q 'no display' "$dir/stderr"; then
-        echo "status $status (expected 255), $(wc -c <"$dir/stdout") bytes on stdout; stderr:"
-        sed 's/^/      /' "$dir/stderr"
-        return 1
-    fi
-    note "status $status: $(cat "$dir/stderr")"
-}
-
 # --- Running ---------------------------------------------------------------------------
 
 run_check() {
@@ -721,7 +707,6 @@ main() {
     WIN=""
     run_check "g. from a folder without pictures, the game uses those beside it" check_from_elsewhere
     stop_game
-    run_check "h. without a display, one line says so" check_no_display
 
     LONE="$WORK/lone game/bin/platformer"
     mkdir -p "$(dirname "$LONE")"
