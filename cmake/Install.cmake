@@ -147,6 +147,10 @@ set(PLATFORMER_COPYRIGHT "${CMAKE_MATCH_1}")
 string(REPLACE "\n\n" "\n.\n" _platformer_license "${CMAKE_MATCH_2}")
 string(REPLACE "\n" "\n " PLATFORMER_LICENSE_TEXT " ${_platformer_license}")
 
+# Read here rather than by a build step: a change to either must configure again.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+  ${PROJECT_SOURCE_DIR}/CHANGELOG.md ${PROJECT_SOURCE_DIR}/LICENSE)
+
 set(_platformer_out ${PROJECT_BINARY_DIR}/packaging)
 configure_file(${PROJECT_SOURCE_DIR}/packaging/copyright.in ${_platformer_out}/copyright @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/docs/platformer.6.in ${_platformer_out}/platformer.6 @ONLY)
