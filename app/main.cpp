@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "app/input.h"
+#include "app/options.h"
 #include "app/world.h"
 #include "resources/ImageCache.h"
 
@@ -33,8 +34,12 @@ bool IsEscape(const ALLEGRO_EVENT& ev)
 
 }  // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    // --help, --version and mistakes are answered before anything opens a window.
+    if (const std::optional<int> status = AnswerCommandLine(argc, argv, std::cout, std::cerr))
+        return *status;
+
     bool done = false;
     bool redraw = false;
     bool fellBehind = false;  // ticks were dropped: show a frame even though the queue is busy

@@ -1,10 +1,10 @@
-# Writes share/applications/platformer.desktop while installing, not while configuring:
-# only then is the real prefix known (`cmake --install build --prefix ~/.local`, or the
-# /usr that CPack stages the Debian package with), and the menu entry must start the game
-# in the folder that really holds its pictures.
+# Writes share/applications/<id>.desktop while installing, not while configuring: only then
+# is the real prefix known (`cmake --install build --prefix ~/.local`, or the /usr that CPack
+# stages the Debian package with), and the menu entry names the game by its full path, so
+# that it starts whether or not that folder is on the menu's PATH.
 #
-# Expects from the calling install(CODE): PLATFORMER_DESKTOP_TEMPLATE, PLATFORMER_COMMENT,
-# PLATFORMER_BINDIR and PLATFORMER_DATADIR (GNUInstallDirs' values, relative or absolute).
+# Expects from the calling install(CODE): PLATFORMER_DESKTOP_TEMPLATE, PLATFORMER_APP_ID,
+# PLATFORMER_COMMENT, PLATFORMER_BINDIR and PLATFORMER_DATAROOTDIR (relative or absolute).
 
 function(platformer_full_install_dir dir out)
   if(IS_ABSOLUTE "${dir}")
@@ -39,25 +39,19 @@ function(platformer_desktop_exec_arg value out)
 endfunction()
 
 platformer_full_install_dir("${PLATFORMER_BINDIR}" _platformer_bindir)
-platformer_full_install_dir("${PLATFORMER_DATADIR}" _platformer_datadir)
+platformer_full_install_dir("${PLATFORMER_DATAROOTDIR}" _platformer_datarootdir)
 
-if(_platformer_bindir MATCHES "[\n\r]" OR _platformer_datadir MATCHES "[\n\r]")
+if(_platformer_bindir MATCHES "[\n\r]")
   message(FATAL_ERROR "platformer: a line break in the install path cannot go into a menu entry")
 endif()
 
-# /usr/bin is on everyone's PATH; elsewhere (~/.local/bin often is not) name the file.
-if(_platformer_bindir STREQUAL "/usr/bin")
-  set(PLATFORMER_DESKTOP_EXEC "platformer")
-else()
-  platformer_desktop_exec_arg("${_platformer_bindir}/platformer" PLATFORMER_DESKTOP_EXEC)
-endif()
-platformer_desktop_string("${_platformer_datadir}/platformer" PLATFORMER_DESKTOP_PATH)
+platformer_desktop_exec_arg("${_platformer_bindir}/platformer" PLATFORMER_DESKTOP_EXEC)
 platformer_desktop_string("${PLATFORMER_COMMENT}" PLATFORMER_COMMENT)
 
 file(READ "${PLATFORMER_DESKTOP_TEMPLATE}" _platformer_entry)
 string(CONFIGURE "${_platformer_entry}" _platformer_entry @ONLY)
 
-set(_platformer_dest "$ENV{DESTDIR}${_platformer_datadir}/applications/platformer.desktop")
+set(_platformer_dest "$ENV{DESTDIR}${_platformer_datarootdir}/applications/${PLATFORMER_APP_ID}.desktop")
 message(STATUS "Installing: ${_platformer_dest}")
 file(WRITE "${_platformer_dest}" "${_platformer_entry}")
 file(CHMOD "${_platformer_dest}" PERMISSIONS OWNER_READ OWNER_WRITE GROUP_READ WORLD_READ)

@@ -1,11 +1,16 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a configured, built tree, installs it (into a scratch root,
-# into a prefix with a space in it, and -- where allowed -- for real with apt) and starts the
-# game each time exactly as the menu entry says: in the entry's Path, with its Exec, under a
-# private Xvfb. The window must come up showing the sky, and Escape must end the game with
-# status 0; a wrong Path shows up as the game failing to find its pictures.
+# Builds the Debian package from a configured, built tree, checks it with lintian, installs it
+# (into a scratch root, into a prefix with a space in it, and -- where allowed -- for real with
+# apt) and starts the game each time exactly as the menu entry says, with its Exec, from a
+# folder that has nothing to do with the game, under a private Xvfb. The window must come up
+# showing the sky, and Escape must end the game with status 0; a game that cannot find its
+# data folder fails to load its pictures. The installed game also answers --help, --version,
+# a wrong argument and a missing display without a window.
 #
-#   install_test.sh --build DIR --source DIR --version X.Y.Z [--cmake CMAKE] [--cpack CPACK]
+#   install_test.sh --build DIR --source DIR --version X.Y.Z --bindir DIR --datadir DIR
+#                   --app-id ID [--cmake CMAKE] [--cpack CPACK]
+#
+# --bindir and --datadir are the configured install folders, relative to the prefix.
 #
 # PLATFORMER_TEST_DPKG=1 (as root) also installs the package with apt-get and removes it
 # afterwards if it was not installed before. PLATFORMER_TEST_DISPLAYS="81 82" limits the X
@@ -13,18 +18,22 @@
 # under CI=true, where that is a failure.
 set -uo pipefail
 
-build='' source='' version='' cmake_cmd=cmake cpack_cmd=cpack
+build='' source='' version='' bindir='' datadir='' app_id='' cmake_cmd=cmake cpack_cmd=cpack
 while (($#)); do
     case $1 in
     --build) build=$2; shift 2 ;;
     --source) source=$2; shift 2 ;;
     --version) version=$2; shift 2 ;;
+    --bindir) bindir=$2; shift 2 ;;
+    --datadir) datadir=$2; shift 2 ;;
+    --app-id) app_id=$2; shift 2 ;;
     --cmake) cmake_cmd=$2; shift 2 ;;
     --cpack) cpack_cmd=$2; shift 2 ;;
     *) echo "install_test: unknown argument $1" >&2; exit 2 ;;
     esac
 done
-[[ -n $build && -n $source && -n $version ]] || { echo "install_test: need --build, --source and --version" >&2; exit 2; }
+[[ -n $build && -n $source && -n $version && -n $bindir && -n $datadir && -n $app_id ]] ||
+    { echo "install_test: need --build, --source, --version, --bindir, --datadir and --app-id" >&2; exit 2; }
 
 passed=0 failed=0
 ok() { echo "ok   - $*"; passed=$((passed + 1)); }
@@ -35,7 +44,7 @@ check() { # check "what" command...
 }
 
 missing=()
-for tool in "$cmake_cmd" "$cpack_cmd" dpkg dpkg-deb dpkg-shlibdeps desktop-file-validate Xvfb xdotool xwd convert file readelf; do
+for tool in "$cmake_cmd" "$cpack_cmd" dpkg dpkg-deb dpkg-shlibdeps desktop-file-validate lintian appstreamcli Xvfb xdotool xwd convert file readelf; do
     command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
 done
 if ((${#missing[@]})); then
@@ -157,10 +166,12 @@ sky_pixels() { # how many pixels of the screen show the game's sky colour
 }
 
 # Starts the game as the menu would from ENTRY (paths mapped into ROOT, "" for the real
-# system), and checks the window, the picture and the exit on Escape. LABEL names the case.
+# system), in a folder of its own that holds no pictures, and checks the window, the picture
+# and the exit on Escape. LABEL names the case.
 launch_from_entry() { # launch_from_entry LABEL ENTRY ROOT
     local label=$1 entry=$2 root=$3 dir prog wmclass wid='' sky=0 status i d
-    dir=$root$(unescape_string "$(entry_value "$entry" Path)")
+    dir="$scratch/somewhere else/$label"
+    mkdir -p "$dir"
     split_exec "$(entry_value "$entry" Exec)"
     wmclass=$(entry_value "$entry" StartupWMClass)
     if ((${#exec_argv[@]} == 0)); then
@@ -177,8 +188,8 @@ launch_from_entry() { # launch_from_entry LABEL ENTRY ROOT
     else
         prog=$root$prog
     fi
-    if [[ ! -x $prog || ! -d $dir ]]; then
-        fail "$label: Exec ($prog) or Path ($dir) does not exist"; return
+    if [[ ! -x $prog ]]; then
+        fail "$label: Exec ($prog) does not exist"; return
     fi
 
     (cd "$dir" && exec "$prog" "${exec_argv[@]:1}") >"$scratch/game-$label.log" 2>&1 &
@@ -222,21 +233,30 @@ launch_from_entry() { # launch_from_entry LABEL ENTRY ROOT
 # Checks of an installed tree under PREFIX (as the files lie on disk) whose entry should
 # point at WANT_PREFIX (what the menu will see).
 check_layout() { # check_layout LABEL PREFIX WANT_PREFIX
-    local label=$1 prefix=$2 want=$3 entry n f
-    entry=$prefix/share/applications/platformer.desktop
+    local label=$1 prefix=$2 want=$3 entry metainfo n f
+    entry=$prefix/share/applications/$app_id.desktop
+    metainfo=$prefix/share/metainfo/$app_id.metainfo.xml
 
-    check "$label: bin/ holds only the game" test "$(ls -A "$prefix/bin" 2>/dev/null)" = platformer
+    check "$label: $bindir/ holds only the game" test "$(ls -A "$prefix/$bindir" 2>/dev/null)" = platformer
     for f in "$source"/data/*.png "$source"/data/LoadLevel.txt; do
         [[ -e $f ]] || continue
-        check "$label: share/platformer/${f##*/} installed" cmp -s "$f" "$prefix/share/platformer/${f##*/}"
+        check "$label: $datadir/${f##*/} installed" cmp -s "$f" "$prefix/$datadir/${f##*/}"
     done
     for f in Background.png Blocks.png Quillorn.png; do
-        check "$label: the game's picture $f is there" test -f "$prefix/share/platformer/$f"
+        check "$label: the game's picture $f is there" test -f "$prefix/$datadir/$f"
+    done
+    for f in man/man6/platformer.6.gz doc/platformer/README.md doc/platformer/copyright doc/platformer/changelog.gz; do
+        check "$label: share/$f installed" test -s "$prefix/share/$f"
     done
     for n in 16 32 48 64 128 256; do
-        f=$prefix/share/icons/hicolor/${n}x${n}/apps/platformer.png
+        f=$prefix/share/icons/hicolor/${n}x${n}/apps/$app_id.png
         check "$label: ${n}x${n} icon" grep -q "PNG image data, $n x $n," <(file -b "$f" 2>&1)
     done
+    if appstreamcli validate --no-net "$metainfo" >"$scratch/appstream.log" 2>&1; then
+        ok "$label: appstreamcli validate accepts the metainfo"
+    else
+        fail "$label: appstreamcli validate: $(grep -v '^$' "$scratch/appstream.log" | tr '\n' ' ')"
+    fi
     if [[ ! -f $entry ]]; then
         fail "$label: no menu entry at $entry"; return
     fi
@@ -245,17 +265,35 @@ check_layout() { # check_layout LABEL PREFIX WANT_PREFIX
     else
         fail "$label: desktop-file-validate: $(tr '\n' ' ' <"$scratch/validate.log")"
     fi
-    check "$label: Path is $want/share/platformer" \
-        test "$(unescape_string "$(entry_value "$entry" Path)")" = "$want/share/platformer"
+    check "$label: the entry needs no Path" test -z "$(entry_value "$entry" Path)"
     split_exec "$(entry_value "$entry" Exec)"
-    if [[ $want == /usr ]]; then
-        check "$label: Exec runs platformer from PATH" test "${exec_argv[*]}" = platformer
-    else
-        check "$label: Exec runs $want/bin/platformer" test "${exec_argv[*]}" = "$want/bin/platformer"
-    fi
+    check "$label: Exec runs $want/$bindir/platformer" test "${exec_argv[*]}" = "$want/$bindir/platformer"
     check "$label: the entry is not a terminal program" test "$(entry_value "$entry" Terminal)" = false
     check "$label: the entry is in Game;ArcadeGame;" test "$(entry_value "$entry" Categories)" = "Game;ArcadeGame;"
-    check "$label: the entry's icon is platformer" test "$(entry_value "$entry" Icon)" = platformer
+    check "$label: the entry's icon is $app_id" test "$(entry_value "$entry" Icon)" = "$app_id"
+    check "$label: the metainfo launches the entry" grep -q "<launchable type=\"desktop-id\">$app_id.desktop<" "$metainfo"
+}
+
+# The command line of the game at PROG, with no display at all: none of it may need one.
+check_command_line() { # check_command_line LABEL PROG
+    local label=$1 prog=$2 status out=$scratch/out err=$scratch/err
+    (cd "$scratch" && exec env -u DISPLAY -u WAYLAND_DISPLAY "$prog" --help) >"$out" 2>"$err"
+    status=$?
+    check "$label: --help prints the usage and ends with 0 ($status)" \
+        test "$status" = 0 -a "$(head -c 18 "$out")" = "Usage: platformer " -a ! -s "$err"
+    (cd "$scratch" && exec env -u DISPLAY -u WAYLAND_DISPLAY "$prog" --version) >"$out" 2>"$err"
+    status=$?
+    check "$label: --version prints \"platformer $version\" and ends with 0 ($status)" \
+        test "$status" = 0 -a "$(cat "$out")" = "platformer $version" -a ! -s "$err"
+    (cd "$scratch" && exec env -u DISPLAY -u WAYLAND_DISPLAY "$prog" --fly) >"$out" 2>"$err"
+    status=$?
+    check "$label: an unknown argument is named and ends with 2 ($status)" \
+        test "$status" = 2 -a ! -s "$out" -a "$(head -n 1 "$err")" = 'platformer: unknown argument "--fly"'
+    (cd "$scratch" && exec env -u DISPLAY -u WAYLAND_DISPLAY timeout 20 "$prog") >"$out" 2>"$err"
+    status=$?
+    check "$label: without a display it ends with 255 and one line on stderr ($status, $(wc -l <"$err") lines)" \
+        test "$status" = 255 -a "$(wc -l <"$err")" = 1
+    sed 's/^/    stderr: /' "$err"
 }
 
 # --- The package --------------------------------------------------------------------------
@@ -284,7 +322,7 @@ Version $version
 Architecture $arch
 Section games
 EOF
-check "control field Maintainer is set" test -n "$(field Maintainer)"
+check "control field Maintainer is \"Name <address>\"" grep -qE '^[^<>]+ <[^<>@ ]+@[^<>@ ]+\.[a-z]+>$' <<<"$(field Maintainer)"
 check "control field Description has a summary" test -n "$(field Description | head -n 1)"
 depends=$(field Depends)
 echo "    Depends: $depends"
@@ -293,12 +331,16 @@ echo "    Depends: $depends"
 check "the package installs only under /usr" \
     test -z "$(dpkg-deb -c "$deb" | awk '{ print $6 }' | grep -v -e '^\./$' -e '^\./usr/')"
 
+lintian "$deb" >"$scratch/lintian.log" 2>&1
+check "lintian finds no error and no warning" test -z "$(grep -E '^[EW]: ' "$scratch/lintian.log")"
+grep -E '^[EWI]: ' "$scratch/lintian.log" | sed 's/^/    lintian: /'
+
 root=$scratch/root
 dpkg-deb -x "$deb" "$root"
 
 # The Allegro libraries the packaged game really links must all be in Depends, by the name
 # of the Debian package that holds them here.
-needed=$(readelf -d "$root/usr/bin/platformer" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p')
+needed=$(readelf -d "$root/usr/$bindir/platformer" | sed -n 's/.*Shared library: \[\(.*\)\]/\1/p')
 check "the game links Allegro" grep -q '^liballegro' <<<"$needed"
 declare -A owners=()
 for lib in $needed; do
@@ -318,12 +360,21 @@ check "Depends names libc6" grep -qE '(^|, )libc6( |,|$)' <<<"$depends"
 
 check_layout package "$root/usr" /usr
 
+# Built with dpkg-buildflags' hardening: relocations read-only and bound at start, stack protector.
+check "the game is built with read-only relocations" grep -q 'GNU_RELRO' <(readelf -lW "$root/usr/$bindir/platformer")
+check "the game is built with BIND_NOW" grep -qE 'BIND_NOW|FLAGS.*NOW' <(readelf -dW "$root/usr/$bindir/platformer")
+check "the game is built with the stack protector" grep -q __stack_chk_fail <(readelf --dyn-syms -W "$root/usr/$bindir/platformer")
+
+check_command_line package "$root/usr/$bindir/platformer"
+
 # --- A user's own prefix, with a space in it ------------------------------------------------
 
 prefix="$scratch/home dir/.local"
 if "$cmake_cmd" --install "$build" --prefix "$prefix" >"$scratch/install.log" 2>&1; then
     ok "cmake --install --prefix"
+    grep -F "$prefix/" "$build/install_manifest.txt" >"$scratch/manifest"
     check_layout prefix "$prefix" "$prefix"
+    check_command_line prefix "$prefix/$bindir/platformer"
 else
     sed 's/^/    install: /' "$scratch/install.log" | tail -n 20
     fail "cmake --install --prefix"
@@ -332,11 +383,18 @@ fi
 # --- Starting it as the menu would --------------------------------------------------------
 
 if start_xvfb; then
-    launch_from_entry package "$root/usr/share/applications/platformer.desktop" "$root"
-    [[ -f $prefix/share/applications/platformer.desktop ]] &&
-        launch_from_entry prefix "$prefix/share/applications/platformer.desktop" ""
+    launch_from_entry package "$root/usr/share/applications/$app_id.desktop" "$root"
+    [[ -f $prefix/share/applications/$app_id.desktop ]] &&
+        launch_from_entry prefix "$prefix/share/applications/$app_id.desktop" ""
 else
     fail "no X display could be started"
+fi
+
+# Uninstalling the user's copy, as the README says, leaves none of its files behind.
+if [[ -s $scratch/manifest ]]; then
+    xargs -d '\n' rm -f -- <"$scratch/manifest"
+    check "removing the files of install_manifest.txt uninstalls the prefix" \
+        test -z "$(find "$prefix" ! -type d -print -quit)"
 fi
 
 if [[ ${PLATFORMER_TEST_DPKG:-} == 1 ]]; then
@@ -346,8 +404,10 @@ if [[ ${PLATFORMER_TEST_DPKG:-} == 1 ]]; then
         dpkg-query -W -f='${Status}' platformer 2>/dev/null | grep -q 'install ok installed' || apt_installed=1
         if DEBIAN_FRONTEND=noninteractive apt-get install -y -q "$deb" >"$scratch/apt.log" 2>&1; then
             ok "apt-get install ./${deb##*/}"
-            check "dpkg lists the installed menu entry" grep -qx /usr/share/applications/platformer.desktop <(dpkg -L platformer)
-            [[ -n $xvfb_pid ]] && launch_from_entry system /usr/share/applications/platformer.desktop ""
+            check "dpkg lists the installed menu entry" grep -qx "/usr/share/applications/$app_id.desktop" <(dpkg -L platformer)
+            # A terminal finds it by name: /usr/games is on every user's PATH on Debian.
+            check "platformer --version from a login PATH" test "$(cd / && env PATH=/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games platformer --version)" = "platformer $version"
+            [[ -n $xvfb_pid ]] && launch_from_entry system "/usr/share/applications/$app_id.desktop" ""
         else
             sed 's/^/    apt: /' "$scratch/apt.log" | tail -n 20
             fail "apt-get install ./${deb##*/}"

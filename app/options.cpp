@@ -1,0 +1,98 @@
+#include "app/options.h"
+
+#include "resources/GameFolders.h"
+
+#include <cstring>
+#include <iomanip>
+
+#ifndef PLATFORMER_VERSION
+#error "the build defines PLATFORMER_VERSION from the project's version"
+#endif
+
+namespace {
+
+constexpr const char* USAGE = "Usage: platformer [--help | --version]";
+
+void PrintHelp(std::ostream& out)
+{
+    out << USAGE << "\n\n"
+        << "A small 2D platform game: run and jump through a world of blocks.\n"
+        << "With no arguments it opens its window and plays.\n\n"
+        << "Options:\n"
+        << "  -h, --help      print this help and exit\n"
+        << "      --version   print the name and version and exit\n\n"
+        << "Keys:\n";
+    for (const KeyHelp& row : Controls())
+        out << "  " << std::left << std::setw(14) << row.keys << row.action << '\n';
+    out << "The mouse only points: its buttons and wheel do nothing.\n\n"
+        << "Files:\n"
+        << "  Background.png, Blocks.png, Quillorn.png\n"
+        << "      the pictures, read at start-up from the current folder if it holds them,\n"
+        << "      else from the game's data folder (/usr/share/games/platformer when\n"
+        << "      installed from the package), else from the executable's own folder\n"
+        << "  LoadLevel.txt\n"
+        << "      the level added by Space, read from the current folder, else the sample\n"
+        << "      level in the game's data folder\n"
+        << "  This copy of the game looks in, in this order:\n      " << DescribeFolders(GameFolders()) << "\n\n"
+        << "Exit status: 0 when the game ends normally, 1 when a picture cannot be loaded,\n"
+        << "2 for a wrong argument, 255 when the library or the window cannot start.\n";
+}
+
+}  // namespace
+
+const std::vector<KeyHelp>& Controls()
+{
+    static const std::vector<KeyHelp> rows = {
+        {"Left / Right", "Walk left / right (Left wins when both are held)"},
+        {"Up", "Jump; the longer it is held, the higher the jump"},
+        {"Down", "Place two blocks side by side under the mouse pointer"},
+        {"Space", "Add the blocks of LoadLevel.txt (every press adds them again)"},
+        {"S", "Release a burst of 25 snowflakes at the figure"},
+        {"R", "Put the figure back at its start, at the top of the world"},
+        {"Escape", "Quit (closing the window does the same)"},
+    };
+    return rows;
+}
+
+CommandLine ReadCommandLine(int argc, const char* const* argv)
+{
+    CommandLine line;
+    bool help = false;
+    bool version = false;
+    for (int i = 1; i < argc; ++i) {
+        const char* arg = argv[i];
+        if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
+            help = true;
+        } else if (std::strcmp(arg, "--version") == 0) {
+            version = true;
+        } else {
+            line.action = CommandLine::Action::Wrong;
+            line.wrongArgument = arg;
+            return line;
+        }
+    }
+    if (help)
+        line.action = CommandLine::Action::Help;
+    else if (version)
+        line.action = CommandLine::Action::Version;
+    return line;
+}
+
+std::optional<int> AnswerCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
+{
+    const CommandLine line = ReadCommandLine(argc, argv);
+    switch (line.action) {
+    case CommandLine::Action::Play:
+        return std::nullopt;
+    case CommandLine::Action::Help:
+        PrintHelp(out);
+        return 0;
+    case CommandLine::Action::Version:
+        out << "platformer " << PLATFORMER_VERSION << '\n';
+        return 0;
+    case CommandLine::Action::Wrong:
+        err << "platformer: unknown argument \"" << line.wrongArgument << "\"\n" << USAGE << '\n';
+        return 2;
+    }
+    return 2;
+}

@@ -1,0 +1,146 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <vector>
+
+#include "app/options.h"
+
+namespace {
+
+struct Answered {
+    std::optional<int> status;
+    std::string out;
+    std::string err;
+};
+
+Answered Answer(std::vector<const char*> args)
+{
+    args.insert(args.begin(), "platformer");
+    std::ostringstream out;
+    std::ostringstream err;
+    Answered run;
+    run.status = AnswerCommandLine(static_cast<int>(args.size()), args.data(), out, err);
+    run.out = out.str();
+    run.err = err.str();
+    return run;
+}
+
+std::string ReadSource(const std::string& path)
+{
+    std::ifstream file(std::string(PLATFORMER_SOURCE_DIR) + "/" + path);
+    EXPECT_TRUE(file) << path;
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// The text between a line starting with `from` and the next line starting with `to`.
+std::string Section(const std::string& text, const std::string& from, const std::string& to)
+{
+    const size_t start = text.find("\n" + from);
+    if (start == std::string::npos)
+        return "";
+    const size_t end = text.find("\n" + to, start + 1);
+    return text.substr(start, end == std::string::npos ? std::string::npos : end - start);
+}
+
+size_t Count(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+}  // namespace
+
+TEST(CommandLine, ReadsWhatIsAskedFor)
+{
+    using Action = CommandLine::Action;
+    const struct {
+        std::vector<const char*> args;
+        Action action;
+        const char* wrong;
+    } cases[] = {
+        {{}, Action::Play, ""},
+        {{"--help"}, Action::Help, ""},
+        {{"-h"}, Action::Help, ""},
+        {{"--version"}, Action::Version, ""},
+        {{"--version", "--help"}, Action::Help, ""},
+        {{"--help", "LoadLevel.txt"}, Action::Wrong, "LoadLevel.txt"},
+        {{"--Help"}, Action::Wrong, "--Help"},
+        {{"--help=keys"}, Action::Wrong, "--help=keys"},
+        {{"-v"}, Action::Wrong, "-v"},
+        {{"--"}, Action::Wrong, "--"},
+        {{""}, Action::Wrong, ""},
+    };
+    for (const auto& c : cases) {
+        std::vector<const char*> argv = c.args;
+        argv.insert(argv.begin(), "platformer");
+        const CommandLine line = ReadCommandLine(static_cast<int>(argv.size()), argv.data());
+        const std::string shown = c.args.empty() ? "(none)" : c.args.front();
+        EXPECT_EQ(line.action, c.action) << shown;
+        EXPECT_EQ(line.wrongArgument, c.wrong) << shown;
+    }
+}
+
+TEST(CommandLine, NoArgumentsPlaysAndPrintsNothing)
+{
+    const Answered run = Answer({});
+    EXPECT_FALSE(run.status.has_value());
+    EXPECT_EQ(run.out + run.err, "");
+}
+
+TEST(CommandLine, HelpListsUsageKeysAndFilesOnStandardOutput)
+{
+    const Answered run = Answer({"--help"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_EQ(run.out.rfind("Usage: platformer", 0), 0u) << run.out;
+    for (const KeyHelp& row : Controls())
+        EXPECT_NE(run.out.find(row.keys + std::string(" ")), std::string::npos) << row.keys;
+    for (const char* file : {"Background.png", "Blocks.png", "Quillorn.png", "LoadLevel.txt"})
+        EXPECT_NE(run.out.find(file), std::string::npos) << file;
+}
+
+TEST(CommandLine, VersionIsOneLineWithTheBuildsVersion)
+{
+    const Answered run = Answer({"--version"});
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.err, "");
+    EXPECT_TRUE(std::regex_match(run.out, std::regex("platformer [0-9]+\\.[0-9]+\\.[0-9]+\n"))) << run.out;
+}
+
+TEST(CommandLine, WrongArgumentIsNamedWithTheUsageOnStandardError)
+{
+    const Answered run = Answer({"--fullscreen"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.err, "platformer: unknown argument \"--fullscreen\"\nUsage: platformer [--help | --version]\n");
+}
+
+// The keys are written out in four places; a key changed in one must be changed in all.
+TEST(CommandLine, ManualPageReadmeAndMetainfoShowTheSameKeys)
+{
+    std::string readme = Section(ReadSource("README.md"), "## Controls", "## ");
+    readme.erase(std::remove(readme.begin(), readme.end(), '`'), readme.end());
+    const std::string manual = Section(ReadSource("docs/platformer.6.in"), ".SH CONTROLS", ".SH ");
+    const std::string metainfo = ReadSource("packaging/platformer.metainfo.xml.in");
+
+    for (const KeyHelp& row : Controls()) {
+        const std::string keys = row.keys;
+        const std::string action = row.action;
+        EXPECT_NE(readme.find("\n| " + keys + " | " + action + " |\n"), std::string::npos) << keys;
+        EXPECT_NE(manual.find("\n.TP\n.B " + keys + "\n" + action + "\n"), std::string::npos) << keys;
+        EXPECT_NE(metainfo.find("<li>" + keys + ": " + action + "</li>"), std::string::npos) << keys;
+    }
+    // No key that --help does not know of (the README's table has a header and a rule).
+    EXPECT_EQ(Count(readme, "\n| "), Controls().size() + 2);
+    EXPECT_EQ(Count(manual, "\n.TP\n"), Controls().size());
+    EXPECT_EQ(Count(metainfo, "<li>"), Controls().size());
+    for (const char* option : {"\\-h", "\\-\\-help", "\\-\\-version"})
+        EXPECT_NE(Section(ReadSource("docs/platformer.6.in"), ".SH OPTIONS", ".SH ").find(option), std::string::npos) << option;
+}
