@@ -19,7 +19,10 @@ inline bool IsStaleTick(std::int64_t queuedAtCount, std::int64_t timerCount)
 // main feeds it the library's events and clock.
 class GameLoop {
 public:
-    GameLoop(const ALLEGRO_TIMER* gameTimer, double startTime) : gameTimer_(gameTimer), lastFrameTime_(startTime) {}
+    GameLoop(const ALLEGRO_TIMER* gameTimer, double startTime)
+        : gameTimer_(gameTimer), lastFrameTime_(startTime)
+    {
+    }
 
     // One event, with the pointer as polled before the wait and the game timer's count now.
     void Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int64_t timerCount);
