@@ -99,13 +99,13 @@ require_tools() {
     done
 }
 
-# Starts Xvfb on the first free display of :95..:120, or of the numbers in E2E_DISPLAYS.
+# Starts Xvfb on the first free display of :95..:120, or of the numbers in PLATFORMER_TEST_DISPLAYS.
 # -displayfd makes the server write its number once it accepts clients, and only the server
 # that owns the display does, so a display taken by someone else between our look and our
 # start is never mistaken for ours.
 start_xvfb() {
     local n ready
-    for n in ${E2E_DISPLAYS:-$(seq 95 120)}; do
+    for n in ${PLATFORMER_TEST_DISPLAYS:-$(seq 95 120)}; do
         [ -e "/tmp/.X$n-lock" ] && continue
         ready="$WORK/xvfb-$n.ready"
         : >"$ready"
@@ -126,7 +126,7 @@ start_xvfb() {
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=""
     done
-    echo "FAIL: could not start Xvfb on any display of: ${E2E_DISPLAYS:-95 to 120}" >&2
+    echo "FAIL: could not start Xvfb on any display of: ${PLATFORMER_TEST_DISPLAYS:-95 to 120}" >&2
     exit 1
 }
 
