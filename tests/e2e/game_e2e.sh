@@ -99,7 +99,7 @@ require_tools() {
     done
 }
 
-# Starts Xvfb on the first free display of :95..:120, or of the numbers in PLATFORMER_TEST_DISPLAYS.
+# Starts Xvfb on the first free display of :95..:120, or of PLATFORMER_TEST_DISPLAYS.
 # -displayfd makes the server write its number once it accepts clients, and only the server
 # that owns the display does, so a display taken by someone else between our look and our
 # start is never mistaken for ours.
