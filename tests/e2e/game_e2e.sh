@@ -624,19 +624,15 @@ check_streams() {
 #    for 0.7 s, past where the view is held at the world's left edge (so that its steps show
 #    on screen) and about 1.3 s short of walking out of view.
 check_focus_loss() {
-    local dir other_pid other="" first second tries=0
+    local dir other_pid other first second
     dir="$(game_folder focus)"
     start_game "$dir"
     find_window || return 1
     xdotool windowfocus --sync "$WIN"
     xlogo -geometry 30x30+605+0 &
     other_pid=$!
-    while [ -z "$other" ] && [ $tries -lt 50 ]; do
-        other="$(xdotool search --onlyvisible --name '^xlogo$' 2>/dev/null | head -n 1)" || true
-        sleep 0.1
-        tries=$((tries + 1))
-    done
-    [ -n "$other" ] || { kill "$other_pid"; echo "the other window did not appear"; return 1; }
+    other="$(timeout 10 xdotool search --sync --onlyvisible --name '^xlogo$' | head -n 1)" ||
+        { kill "$other_pid"; echo "the other window did not appear"; return 1; }
     xdotool keydown Left sleep 0.7 windowfocus --sync "$other" keyup Left windowfocus --sync "$WIN"
     kill "$other_pid"
     wait "$other_pid" 2>/dev/null || true
