@@ -59,3 +59,9 @@ void HandleKeyUp(int keycode)
         break;
     }
 }
+
+void ReleaseHeldKeys()
+{
+    for (bool& key : keys)
+        key = false;
+}

@@ -4,3 +4,6 @@
 // the loop iteration that received the key.
 void HandleKeyDown(int keycode, int mouseX, int mouseY);
 void HandleKeyUp(int keycode);
+
+// Clears every held-key flag, as if each key had been released.
+void ReleaseHeldKeys();

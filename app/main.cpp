@@ -6,8 +6,9 @@
 #include <cstdlib>
 #include <iostream>
 
-#include "app/input.h"
+#include "app/loop.h"
 #include "app/options.h"
+#include "app/output.h"
 #include "app/world.h"
 #include "resources/ImageCache.h"
 
@@ -25,26 +26,15 @@ void ReportNoWindow()
                   << "\" (is that display running, and does it offer OpenGL?)" << std::endl;
 }
 
-bool IsEscape(const ALLEGRO_EVENT& ev)
-{
-    const bool keyboard = ev.type == ALLEGRO_EVENT_KEY_DOWN || ev.type == ALLEGRO_EVENT_KEY_CHAR ||
-                          ev.type == ALLEGRO_EVENT_KEY_UP;
-    return keyboard && ev.keyboard.keycode == ALLEGRO_KEY_ESCAPE;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    PrepareStandardStreams();
+
     // --help, --version and mistakes are answered before anything opens a window.
     if (const std::optional<int> status = AnswerCommandLine(argc, argv, std::cout, std::cerr))
         return *status;
-
-    bool done = false;
-    bool redraw = false;
-    bool fellBehind = false;  // ticks were dropped: show a frame even though the queue is busy
-    float cameraPosition[2] = {0, 0};
-    ALLEGRO_TRANSFORM camera;
 
     player = new Player();
 
@@ -94,47 +84,20 @@ int main(int argc, char** argv)
     al_register_event_source(event_queue, al_get_timer_event_source(timer));
     al_register_event_source(event_queue, al_get_keyboard_event_source());
 
-    double lastTime = al_get_time();
+    GameLoop loop(timer, al_get_time());
+    FrameRateOutput frameRate;
     al_start_timer(timer);
 
     // --- The loop: a fixed 60 Hz tick, and a frame whenever the queue runs dry ---
-    while (!done) {
+    while (!loop.Done()) {
         ALLEGRO_MOUSE_STATE mouse;
         ALLEGRO_EVENT ev;
         al_get_mouse_state(&mouse);
         al_wait_for_event(event_queue, &ev);
-        const int mouseX = mouse.x;
-        const int mouseY = mouse.y;
+        loop.Handle(ev, mouse.x, mouse.y, al_get_timer_count(timer));
 
-        if (ev.type == ALLEGRO_EVENT_DISPLAY_CLOSE || IsEscape(ev))
-            done = true;
-
-        switch (ev.type) {
-        case ALLEGRO_EVENT_KEY_DOWN:
-            HandleKeyDown(ev.keyboard.keycode, mouseX, mouseY);
-            break;
-        case ALLEGRO_EVENT_KEY_UP:
-            HandleKeyUp(ev.keyboard.keycode);
-            break;
-        case ALLEGRO_EVENT_TIMER:
-            if (ev.timer.source == timer) {
-                if (IsStaleTick(ev.timer.count, al_get_timer_count(timer))) {
-                    fellBehind = true;
-                } else {
-                    redraw = true;
-                    RunTick(cameraPosition, camera);
-                }
-            }
-            RemovalPass();
-            break;
-        default:
-            break;
-        }
-
-        if (redraw && (al_is_event_queue_empty(event_queue) || fellBehind)) {
-            redraw = false;
-            fellBehind = false;
-            PrintFrameRate(lastTime, al_get_time(), std::cout);
+        if (loop.FrameDue(al_is_event_queue_empty(event_queue))) {
+            frameRate.Write(loop.StartFrame(al_get_time()));
             DrawWorld();
             al_flip_display();
             al_clear_to_color(al_map_rgb(70, 200, 255));

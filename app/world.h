@@ -21,16 +21,6 @@ extern bool keys[5];
 constexpr int WINDOW_SIZE = 600;
 constexpr double TICK_SECONDS = 1.0 / 60;
 
-// Every timer event runs one tick, so a short stall is caught up exactly. But when ticks
-// cost more than 1/60 s the queue only grows: nothing would be drawn again and a queued
-// Escape would never be reached. A tick queued more than a quarter second ago is dropped
-// instead; the game then slows down but keeps drawing and answering keys.
-constexpr std::int64_t MAX_TICKS_BEHIND = 15;
-inline bool IsStaleTick(std::int64_t queuedAtCount, std::int64_t timerCount)
-{
-    return timerCount - queuedAtCount > MAX_TICKS_BEHIND;
-}
-
 // One tick, pass by pass, in the order RunTick applies them.
 void ApplyMovementIntent();
 void UpdatePass();

@@ -85,11 +85,11 @@ running() {
 
 require_tools() {
     local tool missing=()
-    for tool in Xvfb xdotool xwd convert awk timeout; do
+    for tool in Xvfb xdotool xwd convert awk timeout xlogo python3; do
         command -v "$tool" >/dev/null 2>&1 || missing+=("$tool")
     done
     if [ ${#missing[@]} -gt 0 ]; then
-        echo "FAIL: missing tools: ${missing[*]} (scripts/test installs them: xvfb xdotool x11-apps imagemagick)" >&2
+        echo "FAIL: missing tools: ${missing[*]} (scripts/test installs them: xvfb xdotool x11-apps imagemagick python3)" >&2
         exit 1
     fi
     [ -x "$GAME" ] || { echo "FAIL: no game at $GAME" >&2; exit 1; }
@@ -99,12 +99,13 @@ require_tools() {
     done
 }
 
-# Starts Xvfb on the first free display of :95..:120. -displayfd makes the server write its
-# number once it accepts clients, and only the server that owns the display does, so a
-# display taken by someone else between our look and our start is never mistaken for ours.
+# Starts Xvfb on the first free display of :95..:120, or of PLATFORMER_TEST_DISPLAYS.
+# -displayfd makes the server write its number once it accepts clients, and only the server
+# that owns the display does, so a display taken by someone else between our look and our
+# start is never mistaken for ours.
 start_xvfb() {
     local n ready
-    for n in $(seq 95 120); do
+    for n in ${PLATFORMER_TEST_DISPLAYS:-$(seq 95 120)}; do
         [ -e "/tmp/.X$n-lock" ] && continue
         ready="$WORK/xvfb-$n.ready"
         : >"$ready"
@@ -125,7 +126,7 @@ start_xvfb() {
         wait "$XVFB_PID" 2>/dev/null || true
         XVFB_PID=""
     done
-    echo "FAIL: could not start Xvfb on any display from :95 to :120" >&2
+    echo "FAIL: could not start Xvfb on any display of: ${PLATFORMER_TEST_DISPLAYS:-95 to 120}" >&2
     exit 1
 }
 
@@ -708,6 +709,94 @@ check_level_file() {
     note "${runner[*]:+as nobody: }$want"
 }
 
+# i. However its standard streams are set up, the game keeps drawing and answering keys:
+#    Escape ends it with status 0. Each case starts the game in folder $1 its own way, then
+#    waits (up to 10 s) until its output is in the state the case is about.
+STREAM_CASES=(
+    "stdout closed|launch_stdout_closed|settled_after_a_second"
+    "stdin, stdout and stderr closed|launch_streams_closed|settled_after_a_second"
+    "stdout an unread 4 KiB pipe, full|launch_unread_pipe|settled_after_a_second"
+    "stdout a reader that leaves after one line|launch_reader_leaves|reader_gone"
+)
+launch_stdout_closed() { (cd "$1" && exec "$GAME") >&- 2>"$1/stderr" & GAME_PID=$!; }
+launch_streams_closed() { (cd "$1" && exec "$GAME") <&- >&- 2>&- & GAME_PID=$!; }
+settled_after_a_second() { sleep 1; }
+# The game itself holds the pipe's read end, never read, so the pipe never breaks; it starts
+# 4,000 bytes full, so a game that waited for room would stop after a dozen lines.
+launch_unread_pipe() {
+    (cd "$1" && exec python3 -c '
+import fcntl, os, sys
+r, w = os.pipe()
+os.set_inheritable(r, True)
+fcntl.fcntl(w, fcntl.F_SETPIPE_SZ, 4096)
+os.write(w, b"x" * 4000)
+os.dup2(w, 1)
+os.execv(sys.argv[1], sys.argv[1:])' "$GAME") 2>"$1/stderr" &
+    GAME_PID=$!
+}
+launch_reader_leaves() { (cd "$1" && exec "$GAME") > >(head -n 1 >"$1/stdout") 2>"$1/stderr" & GAME_PID=$!; }
+reader_gone() { [ -s "$1/stdout" ] && sleep 0.5; }
+
+check_streams() {
+    local launch=$1 settled=$2 dir deadline
+    dir="$(game_folder "$launch")"
+    GAME_DIR="$dir"
+    "$launch" "$dir"
+    find_window || return 1
+    xdotool windowfocus "$WIN" 2>/dev/null || true
+    deadline=$((SECONDS + 10))
+    until "$settled" "$dir"; do
+        [ $SECONDS -lt $deadline ] || { echo "not $settled within 10 s"; return 1; }
+        running "$GAME_PID" || { game_ended_note; return 1; }
+        sleep 0.2
+    done
+    escape_ends_game 5 || return 1
+    if [ -s "$dir/stderr" ]; then
+        echo "stderr is not empty: $(head -c 200 "$dir/stderr")"
+        return 1
+    fi
+    if [ "$launch" = launch_reader_leaves ] && ! grep -qxE '[0-9]+(\.[0-9]+)?(e[+-]?[0-9]+)?' "$dir/stdout"; then
+        echo "the reader's one line is not a frame rate: $(head -c 100 "$dir/stdout")"
+        return 1
+    fi
+}
+
+# j. Left held, then the keyboard taken by another window, Left released there: the key-up
+#    never reaches the game, yet back in the game the figure stands where it was. It walks
+#    for 0.7 s, past where the view is held at the world's left edge (so that its steps show
+#    on screen) and about 1.3 s short of walking out of view.
+check_focus_loss() {
+    local dir other_pid other first second
+    dir="$(game_folder focus)"
+    start_game "$dir"
+    find_window || return 1
+    xdotool windowfocus --sync "$WIN"
+    xlogo -geometry 30x30+605+0 &
+    other_pid=$!
+    other="$(timeout 10 xdotool search --sync --onlyvisible --name '^xlogo$' | head -n 1)" ||
+        { kill "$other_pid"; echo "the other window did not appear"; return 1; }
+    xdotool keydown Left sleep 0.7 windowfocus --sync "$other" keyup Left windowfocus --sync "$WIN"
+    kill "$other_pid"
+    wait "$other_pid" 2>/dev/null || true
+    sleep 0.3
+    shoot j-back
+    first="$(ink_box 0 $((REST_Y - 10)) 599 $((REST_Y + FIG_H + 10)))"
+    sleep 1
+    shoot j-a-second-later
+    second="$(ink_box 0 $((REST_Y - 10)) 599 $((REST_Y + FIG_H + 10)))"
+    # Its drawing may change from a walking to a standing frame: compare where, not what.
+    if [ "${first% *}" != "${second% *}" ]; then
+        echo "the figure kept walking after its key was released in another window: at ($first), a second later at ($second) (left top right bottom count)"
+        return 1
+    fi
+    if [ "$first" = none ] || [ "${first%% *}" -lt 40 ] || [ "${first%% *}" -gt $((REST_X - 20)) ]; then
+        echo "after 0.7 s of Left the figure is not between window x 40 and $((REST_X - 20)): ($first) (left top right bottom count)"
+        return 1
+    fi
+    note "the figure stopped at ($first)"
+    escape_ends_game 5
+}
+
 # --- Running ---------------------------------------------------------------------------
 
 run_check() {
@@ -749,7 +838,7 @@ main() {
     echo "screenshots: $SHOTS"
     start_xvfb
 
-    local entry dir
+    local entry dir title launch settled
     dir="$(game_folder session)"
     printf '%s' "$LEVEL" >"$dir/LoadLevel.txt"
     start_game "$dir"
@@ -777,6 +866,15 @@ main() {
         run_check "h. Space with an unusable level file: ${entry%%|*}" check_level_file "${entry%%|*}" "${entry#*|}"
         stop_game
     done
+
+    for entry in "${STREAM_CASES[@]}"; do
+        IFS='|' read -r title launch settled <<<"$entry"
+        run_check "i. Escape still ends the game with $title" check_streams "$launch" "$settled"
+        stop_game
+    done
+
+    run_check "j. a key released in another window no longer walks the figure" check_focus_loss
+    stop_game
 
     LONE="$WORK/lone game/bin/platformer"
     mkdir -p "$(dirname "$LONE")"

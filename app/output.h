@@ -1,0 +1,23 @@
+#pragma once
+
+#include <string>
+
+// Run first in main, before the library opens anything: a closed descriptor 0, 1 or 2 is
+// opened on /dev/null, or the window system's connection would take its number and receive
+// our output. A reader of our output that goes away becomes a write error, not the end of
+// the game.
+void PrepareStandardStreams();
+
+// The frame-rate lines. A line the reader cannot take right now is dropped rather than
+// waited for; after a write error (the reader has gone) nothing more is written.
+class FrameRateOutput {
+public:
+    explicit FrameRateOutput(int fd = 1) : fd_(fd) {}
+
+    void Write(const std::string& line);
+    bool Ended() const { return ended_; }
+
+private:
+    int fd_;
+    bool ended_ = false;
+};

@@ -1,0 +1,172 @@
+#include <allegro5/keycodes.h>
+
+#include "app/input.h"
+#include "app/loop.h"
+#include "objects/Cube.h"
+#include "test_support.h"
+
+namespace {
+
+ALLEGRO_EVENT Event(ALLEGRO_EVENT_TYPE type)
+{
+    ALLEGRO_EVENT ev{};
+    ev.type = type;
+    return ev;
+}
+
+ALLEGRO_EVENT Key(ALLEGRO_EVENT_TYPE type, int keycode)
+{
+    ALLEGRO_EVENT ev = Event(type);
+    ev.keyboard.keycode = keycode;
+    return ev;
+}
+
+// The loop fed made-up events, with a clock that starts at 10 s and a timer that is never
+// started: each test says what the timer's count is when an event is handled.
+class GameLoopTest : public WorldTest {
+protected:
+    TempWorkingDir folder;  // Space reads the level from here
+    ALLEGRO_TIMER* gameTimer = al_create_timer(TICK_SECONDS);
+    ALLEGRO_TIMER* otherTimer = al_create_timer(1.0);
+    GameLoop loop{gameTimer, 10.0};
+
+    ~GameLoopTest() override
+    {
+        al_destroy_timer(gameTimer);
+        al_destroy_timer(otherTimer);
+    }
+
+    void Feed(const ALLEGRO_EVENT& ev, int mouseX = 0, int mouseY = 0) { loop.Handle(ev, mouseX, mouseY, 0); }
+
+    // A timer event queued at count queuedAt, handled when the timer has reached count now.
+    void TimerEvent(ALLEGRO_TIMER* source, std::int64_t queuedAt, std::int64_t now)
+    {
+        ALLEGRO_EVENT ev = Event(ALLEGRO_EVENT_TIMER);
+        ev.timer.source = source;
+        ev.timer.count = queuedAt;
+        loop.Handle(ev, 0, 0, now);
+    }
+    void Tick() { TimerEvent(gameTimer, 0, 0); }
+};
+
+TEST_F(GameLoopTest, CloseAndEveryEscapeEventEndTheGameNothingElseDoes)
+{
+    const struct {
+        const char* name;
+        ALLEGRO_EVENT ev;
+        bool ends;
+    } cases[] = {
+        {"close", Event(ALLEGRO_EVENT_DISPLAY_CLOSE), true},
+        {"Escape down", Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_ESCAPE), true},
+        {"Escape char", Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ESCAPE), true},
+        {"Escape up", Key(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_ESCAPE), true},
+        {"Q down", Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_Q), false},
+        {"focus lost", Event(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT), false},
+        {"focus back", Event(ALLEGRO_EVENT_DISPLAY_SWITCH_IN), false},
+        {"mouse", Event(ALLEGRO_EVENT_MOUSE_AXES), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        GameLoop fresh(gameTimer, 0);
+        fresh.Handle(c.ev, 0, 0, 0);
+        EXPECT_EQ(fresh.Done(), c.ends);
+    }
+}
+
+TEST_F(GameLoopTest, ATickUpToFifteenBehindRunsOneMoreBehindIsDropped)
+{
+    const struct {
+        std::int64_t behind;
+        bool runs;
+    } cases[] = {{0, true}, {1, true}, {MAX_TICKS_BEHIND, true}, {MAX_TICKS_BEHIND + 1, false}, {1000, false}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.behind);
+        StartWorld();
+        GameLoop fresh(gameTimer, 0);
+        const float y = player->GetY();
+        ALLEGRO_EVENT tick = Event(ALLEGRO_EVENT_TIMER);
+        tick.timer.source = gameTimer;
+        tick.timer.count = 500;
+        fresh.Handle(tick, 0, 0, 500 + c.behind);
+        EXPECT_EQ(player->GetY() != y, c.runs) << "the figure falls only in a tick that runs";
+        EXPECT_EQ(fresh.FrameDue(true), c.runs);
+    }
+}
+
+TEST_F(GameLoopTest, AFrameWaitsForAnEmptyQueueUnlessTicksWereDropped)
+{
+    EXPECT_FALSE(loop.FrameDue(true)) << "nothing to show before the first tick";
+    Tick();
+    EXPECT_FALSE(loop.FrameDue(false));
+    EXPECT_TRUE(loop.FrameDue(true));
+
+    TimerEvent(gameTimer, 0, MAX_TICKS_BEHIND + 1);
+    EXPECT_TRUE(loop.FrameDue(false)) << "after a dropped tick the queue is not waited for";
+    loop.StartFrame(11.0);
+    EXPECT_FALSE(loop.FrameDue(true));
+    EXPECT_FALSE(loop.FrameDue(false));
+
+    TimerEvent(gameTimer, 0, MAX_TICKS_BEHIND + 1);
+    EXPECT_FALSE(loop.FrameDue(true)) << "a dropped tick alone has nothing new to show";
+    Tick();
+    EXPECT_TRUE(loop.FrameDue(false));
+}
+
+TEST_F(GameLoopTest, EachFrameRateLineMeasuresFromThePreviousFrame)
+{
+    Tick();
+    EXPECT_EQ(loop.StartFrame(10.0 + 1.0 / 60), "60\n") << "the first frame measures from the start";
+    Tick();
+    EXPECT_EQ(loop.StartFrame(10.0 + 1.0 / 60 + 0.5), "2\n");
+}
+
+TEST_F(GameLoopTest, EveryTimerEventRemovesTheDeadWhetherOrNotItTicks)
+{
+    const struct {
+        ALLEGRO_TIMER* source;
+        std::int64_t behind;
+    } events[] = {{gameTimer, 0}, {gameTimer, MAX_TICKS_BEHIND + 1}, {otherTimer, 0}};
+    for (const auto& e : events) {
+        auto* dead = new Cube(0, 0, nullptr);
+        dead->SetAlive(false);
+        objects.push_back(dead);
+        TimerEvent(e.source, 0, e.behind);
+        EXPECT_EQ(objects.size(), 1u);
+    }
+}
+
+TEST_F(GameLoopTest, KeysGetThePointerPolledForTheirEvent)
+{
+    Feed(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_DOWN), 100, 20);
+    Feed(Key(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_DOWN));
+    EXPECT_FALSE(keys[DOWN]);
+    HandleKeyDown(ALLEGRO_KEY_DOWN, 100, 20);
+    ASSERT_EQ(objects.size(), 5u);
+    EXPECT_EQ(objects[1]->GetX(), objects[3]->GetX());
+    EXPECT_EQ(objects[1]->GetY(), objects[3]->GetY());
+}
+
+// Keys released in another window never reach the game: losing the focus releases them all,
+// and the next tick stops the figure and ends its rising jump.
+TEST_F(GameLoopTest, LosingTheFocusReleasesEveryHeldKey)
+{
+    for (int i = 0; i < 400 && !player->IsOnGround(); ++i)
+        Tick();
+    ASSERT_TRUE(player->IsOnGround());
+    for (int key : {ALLEGRO_KEY_UP, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_LEFT, ALLEGRO_KEY_RIGHT, ALLEGRO_KEY_SPACE})
+        Feed(Key(ALLEGRO_EVENT_KEY_DOWN, key));
+    Tick();
+    Tick();
+    ASSERT_EQ(player->GetDirX(), -1);
+    ASSERT_EQ(player->GetJumpState(), 0) << "rising";
+
+    Feed(Event(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT));
+    for (bool key : keys)
+        EXPECT_FALSE(key);
+    const float x = player->GetX();
+    Tick();
+    EXPECT_EQ(player->GetX(), x) << "the figure stops";
+    EXPECT_EQ(player->GetJumpState(), 1) << "the rise ends";
+}
+
+}  // namespace
