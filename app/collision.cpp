@@ -31,9 +31,14 @@ enum class Hearing : unsigned char {
 
 struct Entry {
     std::uint64_t kinds = 0;
+    int kind = -1;  // its own kind, fixed for the pass unless it hears everything
     Hearing hearing = Hearing::Nothing;
     bool heard = false;  // FirstCall: its first call of the pass is made
 };
+
+// Objects lie wherever they were allocated, not in list order: ask for the one a few
+// visits ahead so that it is in cache when its turn comes.
+constexpr std::size_t PREFETCH_AHEAD = 16;
 
 // A sorted index list and how far the rows have gone through it.
 struct Walk {
@@ -118,6 +123,8 @@ void Classify(GameObject* const* list, Index n, Scratch& s)
     s.firstCall.clear();
 
     for (Index i = 0; i < n; ++i) {
+        if (i + PREFETCH_AHEAD < n)
+            __builtin_prefetch(list[i + PREFETCH_AHEAD]);
         GameObject* object = list[i];
         const CollisionInterest interest = object->Interest();
         Entry& e = s.entries[i];
@@ -132,6 +139,7 @@ void Classify(GameObject* const* list, Index n, Scratch& s)
         if (!object->CanCollide())
             continue;
         const int kind = object->GetID();
+        e.kind = kind;
         if (kind >= 0 && kind < KINDS) {
             s.ofKind[kind].items.push_back(i);
             s.kindsUsed |= std::uint64_t{1} << kind;
@@ -153,7 +161,7 @@ void Classify(GameObject* const* list, Index n, Scratch& s)
 
 // Visits, in ascending order and once each, every index of the given sorted ranges.
 template <class Visit>
-void MergeWalk(std::pair<const Index*, const Index*>* ranges, int count, Visit visit)
+void MergeWalk(std::pair<const Index*, const Index*>* ranges, int count, GameObject* const* list, Visit visit)
 {
     for (;;) {
         Index j = NONE;
@@ -162,9 +170,13 @@ void MergeWalk(std::pair<const Index*, const Index*>* ranges, int count, Visit v
                 j = *ranges[r].first;
         if (j == NONE)
             return;
-        for (int r = 0; r < count; ++r)
-            if (ranges[r].first != ranges[r].second && *ranges[r].first == j)
+        for (int r = 0; r < count; ++r) {
+            if (ranges[r].first != ranges[r].second && *ranges[r].first == j) {
+                if (ranges[r].second - ranges[r].first > static_cast<std::ptrdiff_t>(PREFETCH_AHEAD))
+                    __builtin_prefetch(list[ranges[r].first[PREFETCH_AHEAD]]);
                 ++ranges[r].first;
+            }
+        }
         visit(j);
     }
 }
@@ -184,32 +196,43 @@ void CollisionPass()
     Index firstPartner[1];
 
     for (Index i = 0; i < n; ++i) {
-        GameObject* a = list[i];
         Entry& ea = entries[i];
-        if (ea.hearing == Hearing::Nothing || !a->CanCollide())
+        if (ea.hearing == Hearing::Nothing)
             continue;
+        GameObject* a = list[i];
 
         if (ea.hearing == Hearing::Everything) {
+            if (!a->CanCollide())
+                continue;
             // It hears of every partner, so every pair of its row is visited.
-            for (Index j = i + 1; j < n; ++j)
+            for (Index j = i + 1; j < n; ++j) {
+                if (j + PREFETCH_AHEAD < n)
+                    __builtin_prefetch(list[j + PREFETCH_AHEAD]);
                 Meet(a, ea, list, entries, j);
+            }
         } else {
+            // Found without touching a: most rows have no partner that can matter.
             int count = 0;
+            bool any = false;
+            auto add = [&](std::pair<const Index*, const Index*> range) {
+                ranges[count++] = range;
+                any = any || range.first != range.second;
+            };
             // Partners that hear of everything.
-            ranges[count++] = s.everything.After(i);
+            add(s.everything.After(i));
             // Partners that hear of a's kind.
-            const int kind = a->GetID();
+            const int kind = ea.kind;
             if (kind >= 0 && kind < KINDS && ((s.caringUsed >> kind) & 1))
-                ranges[count++] = s.caring[kind].After(i);
+                add(s.caring[kind].After(i));
             // Partners whose first call of the pass is still to come.
             if (!s.firstCall.empty() && s.firstCall.back() > i) {
                 const Index* begin = std::upper_bound(s.firstCall.data(), s.firstCall.data() + s.firstCall.size(), i);
-                ranges[count++] = {begin, s.firstCall.data() + s.firstCall.size()};
+                add({begin, s.firstCall.data() + s.firstCall.size()});
             }
             if (ea.hearing == Hearing::Kinds) {
                 // Declared partners of the kinds a hears of.
                 for (std::uint64_t mask = ea.kinds & s.kindsUsed; mask != 0; mask &= mask - 1)
-                    ranges[count++] = s.ofKind[__builtin_ctzll(mask)].After(i);
+                    add(s.ofKind[__builtin_ctzll(mask)].After(i));
             } else if (!ea.heard) {
                 // a's own first call goes to the first partner that can collide. That happens
                 // at most once a pass: the first row that can collide tells every later
@@ -219,10 +242,12 @@ void CollisionPass()
                     ++j;
                 if (j < n) {
                     firstPartner[0] = j;
-                    ranges[count++] = {firstPartner, firstPartner + 1};
+                    add({firstPartner, firstPartner + 1});
                 }
             }
-            MergeWalk(ranges, count, [&](Index j) { Meet(a, ea, list, entries, j); });
+            if (!any || !a->CanCollide())
+                continue;
+            MergeWalk(ranges, count, list, [&](Index j) { Meet(a, ea, list, entries, j); });
         }
         // Every first-call object after this row has now been told.
         while (!s.firstCall.empty() && s.firstCall.back() > i)
