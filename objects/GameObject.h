@@ -22,7 +22,7 @@ public:
     {
         std::uint64_t mask = 0;
         for (int kind : kinds)
-            mask |= std::uint64_t{1} << kind;  // a kind out of range does not compile in a constexpr
+            mask |= std::uint64_t{1} << kind;  // kinds 0 to MAX_KIND only
         return CollisionInterest(Mode::EveryCall, mask);
     }
     static constexpr CollisionInterest Nothing() { return CollisionInterest(Mode::EveryCall, 0); }
