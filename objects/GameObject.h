@@ -21,8 +21,11 @@ public:
     static constexpr CollisionInterest OnlyKinds(std::initializer_list<int> kinds)
     {
         std::uint64_t mask = 0;
-        for (int kind : kinds)
-            mask |= std::uint64_t{1} << kind;  // kinds 0 to MAX_KIND only
+        for (int kind : kinds) {
+            if (kind < 0 || kind > MAX_KIND)
+                return EveryPartner();  // a kind no mask can hold: rule nothing out
+            mask |= std::uint64_t{1} << kind;
+        }
         return CollisionInterest(Mode::EveryCall, mask);
     }
     static constexpr CollisionInterest Nothing() { return CollisionInterest(Mode::EveryCall, 0); }
@@ -32,11 +35,7 @@ public:
 
     bool EveryCallMatters() const { return mode == Mode::EveryCall && kinds == ALL_KINDS; }
     bool OnlyFirstCallMatters() const { return mode == Mode::FirstCall; }
-    // For an every-call interest: may a call naming this partner kind change anything?
-    bool ReactsTo(int kind) const
-    {
-        return kinds == ALL_KINDS || (kind >= 0 && kind <= MAX_KIND && ((kinds >> kind) & 1) != 0);
-    }
+    // Bit k set: a call naming partner kind k may change the object.
     std::uint64_t KindMask() const { return kinds; }
 
 private:
