@@ -24,7 +24,8 @@ constexpr double TICK_SECONDS = 1.0 / 60;
 // One tick, pass by pass, in the order RunTick applies them.
 void ApplyMovementIntent();
 void UpdatePass();
-void CollisionPass();
+void CollisionPass();           // linear in the world's size
+void ReferenceCollisionPass();  // every pair: same result, quadratic
 void FollowPlayer(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
 void RunTick(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
 void RemovalPass();  // runs after every timer event
@@ -32,7 +33,8 @@ void RemovalPass();  // runs after every timer event
 // One frame: the frame-rate line, then the world drawn into the current target.
 void PrintFrameRate(double& lastTime, double now, std::ostream& out);
 void DrawRuledLines();
-void RenderPass();
+std::size_t RenderPass();  // draws what may show in the view; returns how many it drew
+void RenderEverything();   // the same frame, every object drawn
 void DrawWorld();
 
 // Shutdown: every remaining object is told Destroy and freed.

@@ -72,6 +72,7 @@ void BuildWorld(const std::vector<Kind>& kinds, Placement placement, ALLEGRO_BIT
     std::uniform_real_distribution<float> levelSnowX(0.0f, 100.0f * Cube::SIZE);
     std::uniform_real_distribution<float> levelSnowY(HIGH_SNOW_Y, HIGH_SNOW_Y + 1000.0f);
     int block = 0;
+    int flakes = 0;
     for (Kind kind : kinds) {
         switch (kind) {
         case Kind::Figure:
@@ -91,11 +92,38 @@ void BuildWorld(const std::vector<Kind>& kinds, Placement placement, ALLEGRO_BIT
             break;
         }
         case Kind::Snow:
-            if (placement == Placement::Level)
-                objects.push_back(new Snow(levelSnowX(gen), levelSnowY(gen)));
-            else
+            if (placement == Placement::Level) {
+                // Bursts released at different times change their wind on different ticks,
+                // as in the game, instead of all of them on the same one.
+                Snow* snow = new Snow(levelSnowX(gen), levelSnowY(gen));
+                const int age = (flakes / SNOW_BURST) * 7 % (Snow::WIND_PERIOD + 1);
+                for (int i = 0; i < age; ++i)
+                    snow->Update();
+                objects.push_back(snow);
+            } else {
                 objects.push_back(OnScreenSnow(gen));
+            }
+            ++flakes;
             break;
+        }
+    }
+}
+
+void AddFarAway(int count, ALLEGRO_BITMAP* blockSheet)
+{
+    std::mt19937 gen(31337);
+    std::uniform_real_distribution<float> snowX(10000.0f, 100000.0f);
+    std::uniform_real_distribution<float> snowY(-300.0f, 1200.0f);
+    int block = 0;
+    for (Kind kind : GameMix(count + 1)) {
+        if (kind == Kind::Block) {
+            const float x = 2400.0f + static_cast<float>((block % 1000) * Cube::SIZE);
+            const float y = static_cast<float>(Player::FLOOR - Cube::SIZE * (block / 1000 + 1));
+            objects.push_back(new Cube(x, y, blockSheet));
+            ++block;
+        } else if (kind == Kind::Snow) {
+            // The dot is drawn at x / 2 + scatter, and the scatter is within 600 of x.
+            objects.push_back(new Snow(snowX(gen), snowY(gen)));
         }
     }
 }

@@ -33,6 +33,11 @@ constexpr long SNOW_TICKS = 150000;
 void BuildWorld(const std::vector<Kind>& kinds, Placement placement, ALLEGRO_BITMAP* blockSheet,
                 ALLEGRO_BITMAP* figureSheet);
 
+// Appends count blocks and snow of the game's mix that are drawn nowhere near the window
+// (blocks from x 2,400 on, snow whose dot lies further still), for a large world around
+// a small view.
+void AddFarAway(int count, ALLEGRO_BITMAP* blockSheet);
+
 // Frees every object of the world and clears the held keys.
 void ClearWorld();
 
@@ -47,12 +52,6 @@ void Reorder(std::vector<T>& items, const std::vector<std::size_t>& order)
     for (std::size_t index : order)
         reordered.push_back(items[index]);
     items.swap(reordered);
-}
-
-// Pairs the collision pass tells each tick when all n objects are live and collidable.
-constexpr double PairCount(std::size_t n)
-{
-    return static_cast<double>(n) * static_cast<double>(n - 1) / 2.0;
 }
 
 // The folder with the pictures: --pictures=DIR if given (removed from argv), else the

@@ -1,10 +1,11 @@
-// Loading a level of 10,000 blocks: LoadLevel from the working folder as the game does,
+// Loading a level of 10,000 and of 100,000 blocks: LoadLevel from the working folder as the game does,
 // and ReadLevel over the same text in memory, which leaves the disk and the file stream
 // out. The blocks are freed between loads, off the clock.
 
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_image.h>
 #include <benchmark/benchmark.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -13,6 +14,7 @@
 #include <random>
 #include <sstream>
 #include <string>
+#include <vector>
 
 #include "app/level.h"
 #include "app/world.h"
@@ -23,60 +25,63 @@ namespace {
 
 using namespace bench;
 
-constexpr int RECORDS = 10000;
+constexpr int LEVEL_SIZES[] = {10000, 100000};
 
 // Records as the level editor writes them: "n,x,y", one a line, blocks anywhere in a
 // wide level.
-std::string LevelText()
+std::string LevelText(int records)
 {
     std::mt19937 gen(77);
     std::uniform_int_distribution<int> xs(0, 9600);
     std::uniform_int_distribution<int> rows(0, 24);
     std::string text;
     char line[40];
-    for (int i = 0; i < RECORDS; ++i) {
+    for (int i = 0; i < records; ++i) {
         std::snprintf(line, sizeof line, "%d,%d,%d\n", i % 4, xs(gen), 24 * rows(gen));
         text += line;
     }
     return text;
 }
 
-void FreeBlocks(benchmark::State& state)
+void FreeBlocks(benchmark::State& state, int records)
 {
     state.PauseTiming();
-    if (objects.size() != static_cast<std::size_t>(RECORDS))
+    if (objects.size() != static_cast<std::size_t>(records))
         state.SkipWithError("the level did not load whole");
     ClearWorld();
     state.ResumeTiming();
 }
 
-void SetRecordCounters(benchmark::State& state)
+void SetRecordCounters(benchmark::State& state, int records)
 {
-    state.counters["records"] = RECORDS;
+    state.counters["records"] = records;
     // Seconds per record: the console shows it with an SI prefix (2.1u is 2.1 us).
     state.counters["s_per_record"] =
-        benchmark::Counter(RECORDS, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+        benchmark::Counter(records, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void BM_LoadLevel(benchmark::State& state)
+// LevelLoad reads LoadLevel.txt of the working folder: each size has a folder of its own.
+void BM_LoadLevel(benchmark::State& state, std::string folder, int records)
 {
     ClearWorld();
+    if (chdir(folder.c_str()) != 0)
+        state.SkipWithError("cannot enter the level's folder");
     for (auto _ : state) {
         LoadLevel();
-        FreeBlocks(state);
+        FreeBlocks(state, records);
     }
-    SetRecordCounters(state);
+    SetRecordCounters(state, records);
 }
 
-void BM_ReadLevelFromMemory(benchmark::State& state, const std::string* text)
+void BM_ReadLevelFromMemory(benchmark::State& state, const std::string* text, int records)
 {
     ClearWorld();
     for (auto _ : state) {
         std::istringstream in(*text);
         ReadLevel(in, objects);
-        FreeBlocks(state);
+        FreeBlocks(state, records);
     }
-    SetRecordCounters(state);
+    SetRecordCounters(state, records);
 }
 
 }  // namespace
@@ -84,10 +89,9 @@ void BM_ReadLevelFromMemory(benchmark::State& state, const std::string* text)
 int main(int argc, char** argv)
 {
     const std::string pictures = PicturesFolder(argc, argv);
-    const std::string text = LevelText();
-    benchmark::RegisterBenchmark("level/LoadLevel", BM_LoadLevel)->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark("level/ReadLevel_memory", BM_ReadLevelFromMemory, &text)
-        ->Unit(benchmark::kMillisecond);
+    std::vector<std::string> texts;
+    for (int records : LEVEL_SIZES)
+        texts.push_back(LevelText(records));
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -107,18 +111,29 @@ int main(int argc, char** argv)
                      pictures.c_str());
     benchmark::AddCustomContext("pictures", missing.empty() ? pictures : "none");
 
-    char folder[] = "/tmp/level-bench-XXXXXX";
-    if (mkdtemp(folder) == nullptr || chdir(folder) != 0) {
+    char scratch[] = "/tmp/level-bench-XXXXXX";
+    if (mkdtemp(scratch) == nullptr) {
         std::perror("level_bench: cannot make a scratch folder");
         return 1;
     }
-    {
-        std::ofstream out("LoadLevel.txt");
-        out << text;
+    std::vector<std::string> folders;
+    for (std::size_t k = 0; k < texts.size(); ++k) {
+        const int records = LEVEL_SIZES[k];
+        folders.push_back(std::string(scratch) + "/" + std::to_string(records));
+        std::ofstream out;
+        if (mkdir(folders.back().c_str(), 0700) == 0)
+            out.open(folders.back() + "/LoadLevel.txt");
+        out << texts[k];
         if (!out) {
-            std::fprintf(stderr, "level_bench: cannot write %s/LoadLevel.txt\n", folder);
+            std::fprintf(stderr, "level_bench: cannot write %s/LoadLevel.txt\n", folders.back().c_str());
             return 1;
         }
+        const std::string size = std::to_string(records);
+        benchmark::RegisterBenchmark(("level/LoadLevel/" + size).c_str(), BM_LoadLevel, folders.back(), records)
+            ->Unit(benchmark::kMillisecond);
+        benchmark::RegisterBenchmark(("level/ReadLevel_memory/" + size).c_str(), BM_ReadLevelFromMemory, &texts[k],
+                                     records)
+            ->Unit(benchmark::kMillisecond);
     }
 
     benchmark::RunSpecifiedBenchmarks();
@@ -126,8 +141,11 @@ int main(int argc, char** argv)
 
     ClearWorld();
     DestroyAllImages();
-    std::remove((std::string(folder) + "/LoadLevel.txt").c_str());
-    if (chdir("/") != 0 || rmdir(folder) != 0)
+    for (const std::string& folder : folders) {
+        std::remove((folder + "/LoadLevel.txt").c_str());
+        rmdir(folder.c_str());
+    }
+    if (chdir("/") != 0 || rmdir(scratch) != 0)
         std::perror("level_bench: cannot remove the scratch folder");
     return 0;
 }

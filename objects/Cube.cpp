@@ -39,3 +39,9 @@ void Cube::Render()
 }
 
 void Cube::Collided(int, GameObject*) {}
+
+bool Cube::Drawn(DrawnBox& box) const
+{
+    box = DrawnBox{x, y, static_cast<double>(x) + SIZE, static_cast<double>(y) + SIZE};
+    return true;
+}

@@ -13,4 +13,9 @@ public:
     void Update() override;
     void Render() override;
     void Collided(int objectID, GameObject* other) override;
+
+    // A block never reacts to anything.
+    CollisionInterest Interest() const override { return CollisionInterest::Nothing(); }
+    // Render draws one SIZE by SIZE square at (x, y).
+    bool Drawn(DrawnBox& box) const override;
 };

@@ -1,9 +1,60 @@
 #pragma once
 
 #include <allegro5/allegro.h>
+#include <cstdint>
+#include <initializer_list>
 
 // Kind of a world object; the numbers are fixed (2 to 4 are unused).
 enum ObjectID { PLAYER = 0, BLOCK = 1, SNOW = 5 };
+
+// Which calls of Collided can change an object, as its kind knows from its own Collided.
+// The collision pass skips only the calls this rules out. It assumes what every kind keeps
+// to: Collided changes nothing but its own object. A kind that says nothing hears of every
+// pair, as it always has; a subclass that changes Collided must say again what it reacts to.
+class CollisionInterest {
+public:
+    static constexpr int MAX_KIND = 63;  // partner kinds a list may name: 0 to MAX_KIND
+
+    // Any partner, every call: the default.
+    static constexpr CollisionInterest EveryPartner() { return CollisionInterest(Mode::EveryCall, ALL_KINDS); }
+    // Only partners whose kind passed to Collided is one of these; other calls change nothing.
+    static constexpr CollisionInterest OnlyKinds(std::initializer_list<int> kinds)
+    {
+        std::uint64_t mask = 0;
+        for (int kind : kinds) {
+            if (kind < 0 || kind > MAX_KIND)
+                return EveryPartner();  // a kind no mask can hold: rule nothing out
+            mask |= std::uint64_t{1} << kind;
+        }
+        return CollisionInterest(Mode::EveryCall, mask);
+    }
+    static constexpr CollisionInterest Nothing() { return CollisionInterest(Mode::EveryCall, 0); }
+    // Any partner, but the reaction ignores who the partner is and a second call in the same
+    // pass can change nothing the first did not.
+    static constexpr CollisionInterest FirstCallOfPass() { return CollisionInterest(Mode::FirstCall, ALL_KINDS); }
+
+    bool EveryCallMatters() const { return mode == Mode::EveryCall && kinds == ALL_KINDS; }
+    bool OnlyFirstCallMatters() const { return mode == Mode::FirstCall; }
+    // Bit k set: a call naming partner kind k may change the object.
+    std::uint64_t KindMask() const { return kinds; }
+
+private:
+    enum class Mode : unsigned char { EveryCall, FirstCall };
+    static constexpr std::uint64_t ALL_KINDS = ~std::uint64_t{0};
+
+    constexpr CollisionInterest(Mode mode, std::uint64_t kinds) : mode(mode), kinds(kinds) {}
+
+    Mode mode;
+    std::uint64_t kinds;
+};
+
+// Where an object's Render may put pixels, in world coordinates (right and bottom included).
+struct DrawnBox {
+    double left = 0.0;
+    double top = 0.0;
+    double right = 0.0;
+    double bottom = 0.0;
+};
 
 // Base of everything in the world. The world list owns every object and drives it
 // through the four virtual operations without knowing its class.
@@ -16,6 +67,15 @@ public:
     virtual void Update();
     virtual void Render();
     virtual void Collided(int objectID, GameObject* other);
+
+    // What this kind's Collided reacts to (see CollisionInterest); every call by default.
+    virtual CollisionInterest Interest() const { return CollisionInterest::EveryPartner(); }
+    // Where this kind draws: false (the default) when it cannot say, and it is then always drawn.
+    virtual bool Drawn(DrawnBox& box) const
+    {
+        (void)box;
+        return false;
+    }
 
     void Init(float x, float y, float velX, float velY, int dirX, int dirY, int boundX, int boundY);
 

@@ -26,6 +26,16 @@ public:
     void Render() override;
     void Collided(int objectID, GameObject* other) override;
 
+    // Collided returns at once for any kind but a block (told by the kind passed, whatever
+    // the class of the partner).
+    CollisionInterest Interest() const override { return CollisionInterest::OnlyKinds({BLOCK}); }
+    // Render cuts one frameWidth by frameHeight frame drawn unscaled at (x, y).
+    bool Drawn(DrawnBox& box) const override
+    {
+        box = DrawnBox{x, y, static_cast<double>(x) + frameWidth, static_cast<double>(y) + frameHeight};
+        return true;
+    }
+
     int GetJumpState() const { return jumpState; }
     bool IsOnGround() const { return onGround; }
 

@@ -71,9 +71,17 @@ void Snow::Render()
     const bool spritesHeld = al_is_bitmap_drawing_held();
     if (spritesHeld)
         al_hold_bitmap_drawing(false);
-    al_draw_filled_circle(x / 2.0 + scatterX, y - 300.0, 2.0f, al_map_rgb(255, 255, 255));
+    al_draw_filled_circle(x / 2.0 + scatterX, y - 300.0, DOT_RADIUS, al_map_rgb(255, 255, 255));
     if (spritesHeld)
         al_hold_bitmap_drawing(true);
+}
+
+bool Snow::Drawn(DrawnBox& box) const
+{
+    const double centreX = x / 2.0 + scatterX;
+    const double centreY = y - 300.0;
+    box = DrawnBox{centreX - DOT_RADIUS, centreY - DOT_RADIUS, centreX + DOT_RADIUS, centreY + DOT_RADIUS};
+    return true;
 }
 
 // Told of a collision every tick, so this is where a particle below the world ends.

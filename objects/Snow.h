@@ -16,6 +16,14 @@ public:
     void Render() override;
     void Collided(int objectID, GameObject* other) override;
 
+    // Collided ignores its partner and only reads y, which nothing changes while pairs are
+    // told: the first call of a pass decides, and later ones repeat it.
+    CollisionInterest Interest() const override { return CollisionInterest::FirstCallOfPass(); }
+    // The dot, not the box: a circle of DOT_RADIUS around (x / 2 + scatterX, y - 300).
+    bool Drawn(DrawnBox& box) const override;
+
+    static constexpr float DOT_RADIUS = 2.0f;
+
     int GetWindMode() const { return maxFrame; }
     float GetScatterX() const { return scatterX; }
 
