@@ -7,12 +7,12 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
 #include <ostream>
 #include <sstream>
 #include <streambuf>
 #include <vector>
 
+#include "app/output.h"
 #include "app/world.h"
 #include "objects/Cube.h"
 #include "resources/GameFolders.h"
@@ -317,5 +317,10 @@ bool LoadLevelFile(const std::string& path, std::ostream& messages)
 void LoadLevel()
 {
     // The player's own level in the working folder wins over the sample installed with the game.
-    LoadLevelFile(FindGameFile("LoadLevel.txt"), std::cerr);
+    // Its message goes out like the frame-rate lines: a standard error nobody reads (a full
+    // pipe) must not hold the game.
+    std::ostringstream messages;
+    LoadLevelFile(FindGameFile("LoadLevel.txt"), messages);
+    if (!messages.str().empty())
+        WriteLineWithoutWaiting(STDERR_FILENO, messages.str());
 }

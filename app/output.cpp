@@ -20,23 +20,24 @@ void PrepareStandardStreams()
     std::signal(SIGPIPE, SIG_IGN);
 }
 
-void FrameRateOutput::Write(const std::string& line)
+bool WriteLineWithoutWaiting(int fd, const std::string& line)
 {
-    if (ended_)
-        return;
     // Non-blocking mode belongs to the open file we share with the shell (its terminal too),
     // and a private re-opening through /proc works for pipes only; so ask first. A pipe that
     // reports room has a free page, so a line far shorter than PIPE_BUF goes in whole (only
     // another writer on the same pipe could take that page in between); terminals, files and
     // sockets that report room take a line this short too. An error or hang-up also shows as
     // ready, and the write then fails at once.
-    pollfd out{fd_, POLLOUT, 0};
+    pollfd out{fd, POLLOUT, 0};
     if (poll(&out, 1, 0) != 1)
-        return;
-    if ((out.revents & POLLNVAL) != 0) {
-        ended_ = true;
-        return;
-    }
-    if (write(fd_, line.data(), line.size()) < 0 && errno != EAGAIN && errno != EINTR)
+        return true;
+    if ((out.revents & POLLNVAL) != 0)
+        return false;
+    return write(fd, line.data(), line.size()) >= 0 || errno == EAGAIN || errno == EINTR;
+}
+
+void FrameRateOutput::Write(const std::string& line)
+{
+    if (!ended_ && !WriteLineWithoutWaiting(fd_, line))
         ended_ = true;
 }

@@ -8,6 +8,10 @@
 // the game.
 void PrepareStandardStreams();
 
+// Writes one line to fd without ever waiting for its reader: a line the reader cannot take
+// right now is dropped. False after a write error (the reader has gone).
+bool WriteLineWithoutWaiting(int fd, const std::string& line);
+
 // The frame-rate lines. A line the reader cannot take right now is dropped rather than
 // waited for; after a write error (the reader has gone) nothing more is written.
 class FrameRateOutput {

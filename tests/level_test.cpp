@@ -1,5 +1,8 @@
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstring>
@@ -291,6 +294,36 @@ TEST_F(LoadLevelTest, SpaceTwiceDoublesEveryBlock)
     HandleKeyDown(ALLEGRO_KEY_SPACE, 0, 0);
     EXPECT_TRUE(keys[SPACE]);
     EXPECT_EQ(BlocksFrom(objects, 1), (Positions{{24, 552}, {48, 100}, {24, 552}, {48, 100}}));
+}
+
+// Space's message goes to standard error, which may be a pipe nobody reads: the load goes on
+// without it then, and once there is room the message is there again, whole.
+TEST_F(LoadLevelTest, AFullStandardErrorNeverHoldsTheLoad)
+{
+    folder.Write("LoadLevel.txt", "0,30,552\n5,abc,7\n");
+    int ends[2];
+    ASSERT_EQ(pipe(ends), 0);
+    ASSERT_EQ(fcntl(ends[1], F_SETPIPE_SZ, 4096), 4096);
+    const std::string filler(4096, 'x');
+    ASSERT_EQ(write(ends[1], filler.data(), filler.size()), 4096);
+    const int savedError = dup(STDERR_FILENO);
+    dup2(ends[1], STDERR_FILENO);
+    alarm(20);  // a write that waited for the reader would hang the suite
+    LoadLevel();
+    std::string got(8192, '\0');
+    got.resize(std::max<ssize_t>(read(ends[0], got.data(), got.size()), 0));
+    LoadLevel();
+    alarm(0);
+    dup2(savedError, STDERR_FILENO);
+    close(savedError);
+    EXPECT_EQ(got, filler);
+    got.assign(256, '\0');
+    got.resize(std::max<ssize_t>(read(ends[0], got.data(), got.size()), 0));
+    EXPECT_EQ(got, "platformer: the level file \"LoadLevel.txt\" stops at line 2, where \"5,abc,7\" is not three "
+                   "numbers; 1 block added\n");
+    EXPECT_EQ(BlocksFrom(objects, 1), (Positions{{24, 552}, {24, 552}}));
+    close(ends[0]);
+    close(ends[1]);
 }
 
 }  // namespace
