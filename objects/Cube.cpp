@@ -43,5 +43,5 @@ void Cube::Collided(int, GameObject*) {}
 bool Cube::Drawn(DrawnBox& box) const
 {
     box = DrawnBox{x, y, static_cast<double>(x) + SIZE, static_cast<double>(y) + SIZE};
-    return true;
+    return IsExactly<Cube>();
 }

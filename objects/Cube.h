@@ -15,7 +15,10 @@ public:
     void Collided(int objectID, GameObject* other) override;
 
     // A block never reacts to anything.
-    CollisionInterest Interest() const override { return CollisionInterest::Nothing(); }
+    CollisionInterest Interest() const override
+    {
+        return IsExactly<Cube>() ? CollisionInterest::Nothing() : GameObject::Interest();
+    }
     // Render draws one SIZE by SIZE square at (x, y).
     bool Drawn(DrawnBox& box) const override;
 };

@@ -3,6 +3,7 @@
 #include <allegro5/allegro.h>
 #include <cstdint>
 #include <initializer_list>
+#include <typeinfo>
 
 // Kind of a world object; the numbers are fixed (2 to 4 are unused).
 enum ObjectID { PLAYER = 0, BLOCK = 1, SNOW = 5 };
@@ -10,7 +11,7 @@ enum ObjectID { PLAYER = 0, BLOCK = 1, SNOW = 5 };
 // Which calls of Collided can change an object, as its kind knows from its own Collided.
 // The collision pass skips only the calls this rules out. It assumes what every kind keeps
 // to: Collided changes nothing but its own object. A kind that says nothing hears of every
-// pair, as it always has; a subclass that changes Collided must say again what it reacts to.
+// pair, as it always has, and so does a subclass of a kind that declares, until it declares too.
 class CollisionInterest {
 public:
     static constexpr int MAX_KIND = 63;  // partner kinds a list may name: 0 to MAX_KIND
@@ -78,6 +79,14 @@ public:
     }
 
     void Init(float x, float y, float velX, float velY, int dirX, int dirY, int boundX, int boundY);
+
+    // A kind's Interest and Drawn hold for that very class: a subclass may change Collided or
+    // Render, so it hears of every pair and is always drawn until it says otherwise itself.
+    template <class Kind>
+    bool IsExactly() const
+    {
+        return typeid(*this) == typeid(Kind);
+    }
 
     // The accessors stay inline: the collision pass asks them for every pair, every tick.
     float GetX() const { return x; }

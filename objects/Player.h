@@ -28,12 +28,15 @@ public:
 
     // Collided returns at once for any kind but a block (told by the kind passed, whatever
     // the class of the partner).
-    CollisionInterest Interest() const override { return CollisionInterest::OnlyKinds({BLOCK}); }
+    CollisionInterest Interest() const override
+    {
+        return IsExactly<Player>() ? CollisionInterest::OnlyKinds({BLOCK}) : GameObject::Interest();
+    }
     // Render cuts one frameWidth by frameHeight frame drawn unscaled at (x, y).
     bool Drawn(DrawnBox& box) const override
     {
         box = DrawnBox{x, y, static_cast<double>(x) + frameWidth, static_cast<double>(y) + frameHeight};
-        return true;
+        return IsExactly<Player>();
     }
 
     int GetJumpState() const { return jumpState; }

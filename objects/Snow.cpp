@@ -81,7 +81,7 @@ bool Snow::Drawn(DrawnBox& box) const
     const double centreX = x / 2.0 + scatterX;
     const double centreY = y - 300.0;
     box = DrawnBox{centreX - DOT_RADIUS, centreY - DOT_RADIUS, centreX + DOT_RADIUS, centreY + DOT_RADIUS};
-    return true;
+    return IsExactly<Snow>();
 }
 
 // Told of a collision every tick, so this is where a particle below the world ends.

@@ -18,7 +18,10 @@ public:
 
     // Collided ignores its partner and only reads y, which nothing changes while pairs are
     // told: the first call of a pass decides, and later ones repeat it.
-    CollisionInterest Interest() const override { return CollisionInterest::FirstCallOfPass(); }
+    CollisionInterest Interest() const override
+    {
+        return IsExactly<Snow>() ? CollisionInterest::FirstCallOfPass() : GameObject::Interest();
+    }
     // The dot, not the box: a circle of DOT_RADIUS around (x / 2 + scatterX, y - 300).
     bool Drawn(DrawnBox& box) const override;
 

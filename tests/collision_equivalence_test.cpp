@@ -300,4 +300,33 @@ TEST(CollisionEquivalenceTest, LinearPassLeavesEveryWorldAsTheEveryPairPassDoes)
     ClearWorld();
 }
 
+// A subclass of a kind that declares may react to more than its parent: until it declares
+// for itself it hears of every pair, as the every-pair pass tells it.
+template <class Kind>
+class Listening : public Kind {
+public:
+    using Kind::Kind;
+    int calls = 0;
+    void Collided(int kind, GameObject* other) override
+    {
+        ++calls;
+        Kind::Collided(kind, other);
+    }
+};
+
+TEST(CollisionEquivalenceTest, SubclassesOfDeclaringKindsHearOfEveryPair)
+{
+    for (void (*pass)() : {CollisionPass, ReferenceCollisionPass}) {
+        auto* figure = StartWorldWith<Listening<Player>>();
+        auto* flake = new Listening<Snow>(100.0f, 100.0f);
+        auto* block = new Listening<Cube>(0.0f, 0.0f, nullptr);
+        objects.insert(objects.end(), {new Cube(50.0f, 50.0f, nullptr), flake, block, new Snow(300.0f, 30.0f)});
+        pass();
+        EXPECT_EQ(figure->calls, 4);
+        EXPECT_EQ(flake->calls, 4);
+        EXPECT_EQ(block->calls, 4);
+    }
+    ClearWorld();
+}
+
 }  // namespace
