@@ -1,0 +1,57 @@
+"""The game's rules as the harness needs them, read from the game's own headers, so that a
+change there reaches every test and script without being written twice."""
+import os
+import re
+
+SOURCE_DIR = os.path.dirname(os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
+
+_CONSTANT = re.compile(r"^\s*(?:static\s+)?constexpr\s+[\w:]+\s+(\w+)\s*=\s*([^;{]+);", re.M)
+
+
+def _read(relative):
+    with open(os.path.join(SOURCE_DIR, relative)) as f:
+        return f.read()
+
+
+def constants(*headers):
+    """NAME -> value of the header's simple numeric constants (an expression may use the
+    names defined before it)."""
+    values = {}
+    for header in headers:
+        for name, expr in _CONSTANT.findall(_read(header)):
+            expr = re.sub(r"(\d+(?:\.\d*)?)f\b", r"\1", expr.strip())
+            expr = re.sub(r"\b\w+::", "", expr)
+            try:
+                value = eval(expr, {"__builtins__": {}}, dict(values))
+            except Exception:
+                continue
+            if isinstance(value, (int, float)):
+                values[name] = int(value) if float(value).is_integer() else value
+    return values
+
+
+def _picture_table():
+    """(name, min width, min height) of each picture, in loading order."""
+    text = _read("resources/ImageCache.cpp")
+    return [(n, int(w), int(h)) for n, w, h in
+            re.findall(r'\{\s*"(\w+\.png)"\s*,\s*\{\s*(\d+)\s*,\s*(\d+)\s*\}\s*\}', text)]
+
+
+_C = constants("app/world.h", "app/commands.h", "objects/Cube.h", "objects/Player.h",
+               "resources/PictureCheck.h")
+
+WINDOW_SIZE = _C["WINDOW_SIZE"]
+HALF_WINDOW = WINDOW_SIZE // 2
+SNOW_BURST_SIZE = _C["SNOW_BURST_SIZE"]
+BLOCK_SIZE = _C["SIZE"]
+FIGURE_SIZE = (_C["WIDTH"], _C["HEIGHT"])
+FIGURE_START = (_C["START_X"], _C["START_Y"])
+POINTER_OFFSET = (_C["POINTER_OFFSET_X"], _C["POINTER_OFFSET_Y"])
+RULED_LINE_SPACING = 15
+PICTURE_TABLE = _picture_table()
+PICTURES = [name for name, _, _ in PICTURE_TABLE]
+PICTURE_MAX_SIDE = _C["MAX_PICTURE_SIDE"]
+WINDOW_TITLE = "Platformer"
+LEVEL_FILE = "LoadLevel.txt"
+
+assert len(PICTURES) == 3, "the picture table was not found in resources/ImageCache.cpp"
