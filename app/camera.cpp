@@ -1,8 +1,6 @@
 #include "app/camera.h"
 
-namespace {
-constexpr int HALF_WINDOW = 300;
-}
+#include "app/rules.h"
 
 void UpdateCamera(float* cameraPosition, float x, float y, int width, int height)
 {

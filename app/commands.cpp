@@ -7,7 +7,7 @@
 
 void ResetPlayer()
 {
-    player->Init(GetImage("Quillorn.png"));
+    player->Init(GetImage(FIGURE_PICTURE));
 }
 
 void SnowBurst()
@@ -22,8 +22,8 @@ void SnowBurst()
 // the edge itself, and the same offsets apply from there.
 void PlaceBlocks(int mouseX, int mouseY)
 {
-    float x0 = player->GetX() - WINDOW_SIZE / 2;
-    float y0 = player->GetY() - WINDOW_SIZE / 2;
+    float x0 = player->GetX() - HALF_WINDOW;
+    float y0 = player->GetY() - HALF_WINDOW;
     if (x0 < -POINTER_OFFSET_X)
         x0 = -POINTER_OFFSET_X;
     if (y0 < -POINTER_OFFSET_Y)
@@ -31,6 +31,6 @@ void PlaceBlocks(int mouseX, int mouseY)
     for (int column = 0; column < 2; ++column) {
         const float x = x0 + static_cast<float>(mouseX + column * Cube::SIZE);
         const float y = y0 + static_cast<float>(mouseY);
-        objects.push_back(new Cube(x, y, GetImage("Blocks.png")));
+        objects.push_back(new Cube(x, y, GetImage(BLOCKS_PICTURE)));
     }
 }

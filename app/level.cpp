@@ -249,7 +249,7 @@ int ReadLevel(std::istream& myfile, std::vector<GameObject*>& world, LevelStop* 
     // End of file right after the last number is not a failure, so a last line without a
     // line break still counts.
     while (in >> a >> commas >> b >> commas >> c) {
-        world.push_back(new Cube(static_cast<float>(SnapToGrid(b)), static_cast<float>(c), GetImage("Blocks.png")));
+        world.push_back(new Cube(static_cast<float>(SnapToGrid(b)), static_cast<float>(c), GetImage(BLOCKS_PICTURE)));
         ++added;
         tracker.StartRecord();
     }

@@ -75,7 +75,7 @@ int main(int argc, char** argv)
         return 1;
     }
 
-    player->Init(GetImage("Quillorn.png"));
+    player->Init(GetImage(FIGURE_PICTURE));
     objects.push_back(player);
 
     event_queue = al_create_event_queue();

@@ -1,6 +1,8 @@
 #include "app/options.h"
 
+#include "app/rules.h"
 #include "resources/GameFolders.h"
+#include "resources/Pictures.h"
 
 #include <cstring>
 #include <iomanip>
@@ -26,7 +28,10 @@ void PrintHelp(std::ostream& out)
         out << "  " << std::left << std::setw(14) << row.keys << row.action << '\n';
     out << "The mouse only points: its buttons and wheel do nothing.\n\n"
         << "Files:\n"
-        << "  Background.png, Blocks.png, Quillorn.png\n"
+        << "  ";
+    for (const GamePicture& picture : GAME_PICTURES)
+        out << (&picture == GAME_PICTURES ? "" : ", ") << picture.name;
+    out << "\n"
         << "      the pictures, read at start-up from the current folder if it holds them,\n"
         << "      else from the game's data folder (/usr/share/games/platformer when\n"
         << "      installed from the package), else from the executable's own folder\n"
@@ -42,12 +47,14 @@ void PrintHelp(std::ostream& out)
 
 const std::vector<KeyHelp>& Controls()
 {
+    static const std::string snowBurst =
+        "Release a burst of " + std::to_string(SNOW_BURST_SIZE) + " snowflakes at the figure";
     static const std::vector<KeyHelp> rows = {
         {"Left / Right", "Walk left / right (Left wins when both are held)"},
         {"Up", "Jump; the longer it is held, the higher the jump"},
         {"Down", "Place two blocks side by side under the mouse pointer"},
         {"Space", "Add the blocks of LoadLevel.txt (every press adds them again)"},
-        {"S", "Release a burst of 25 snowflakes at the figure"},
+        {"S", snowBurst.c_str()},
         {"R", "Put the figure back at its start, at the top of the world"},
         {"Escape", "Quit (closing the window does the same)"},
     };

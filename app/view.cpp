@@ -14,7 +14,7 @@ constexpr double RELATIVE_MARGIN = 1e-6;
 
 }  // namespace
 
-bool CurrentView(ViewRect& view)
+bool CurrentView(DrawnBox& view)
 {
     ALLEGRO_BITMAP* target = al_get_target_bitmap();
     const ALLEGRO_TRANSFORM* move = al_get_current_transform();
@@ -43,7 +43,7 @@ bool CurrentView(ViewRect& view)
     return std::isfinite(view.left) && std::isfinite(view.top);
 }
 
-bool MayShow(const DrawnBox& box, const ViewRect& view)
+bool MayShow(const DrawnBox& box, const DrawnBox& view)
 {
     const double slack = MARGIN + RELATIVE_MARGIN * (std::fabs(box.left) + std::fabs(box.top) + std::fabs(view.left) +
                                                      std::fabs(view.top));

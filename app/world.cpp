@@ -7,10 +7,6 @@
 #include "app/camera.h"
 #include "app/view.h"
 
-namespace {
-constexpr std::size_t PREFETCH_AHEAD = 16;
-}
-
 std::vector<GameObject*> objects;
 std::vector<GameObject*>::iterator iter;
 Player* player = nullptr;
@@ -37,49 +33,31 @@ void UpdatePass()
         (*iter)->Update();
 }
 
-// Every two live, collidable objects hear of each other every tick, the earlier one first.
-// a's CanCollide is asked once, before its row, so an object that dies mid-row still
-// meets the rest of it. CollisionPass (collision.cpp) gives the same result in linear time;
-// this one is the measure it is held to.
-void ReferenceCollisionPass()
+void AimCamera(float* cameraPosition, ALLEGRO_TRANSFORM& camera)
 {
-    const std::size_t n = objects.size();
-    GameObject* const* const list = objects.data();
-    for (std::size_t i = 0; i < n; ++i) {
-        GameObject* a = list[i];
-        if (!a->CanCollide())
-            continue;
-        for (std::size_t j = i + 1; j < n; ++j) {
-            // Objects lie wherever they were allocated, not in list order: ask for the one a
-            // few steps ahead now so it is in cache when its turn comes.
-            if (j + PREFETCH_AHEAD < n)
-                __builtin_prefetch(list[j + PREFETCH_AHEAD]);
-            GameObject* b = list[j];
-            if (!b->CanCollide())
-                continue;
-            if (a->CheckCollisions(b)) {
-                a->Collided(b->GetID(), b);
-                b->Collided(a->GetID(), a);
-            }
-        }
-    }
+    UpdateCamera(cameraPosition, player->GetX(), player->GetY(), FIGURE_VIEW_WIDTH, FIGURE_VIEW_HEIGHT);
+    al_identity_transform(&camera);
+    al_translate_transform(&camera, std::floor(-cameraPosition[0]), std::floor(-cameraPosition[1]));
 }
 
 void FollowPlayer(float* cameraPosition, ALLEGRO_TRANSFORM& camera)
 {
-    // 19 and 16 are the width and height the view has always been given for the figure.
-    UpdateCamera(cameraPosition, player->GetX(), player->GetY(), 19, 16);
-    al_identity_transform(&camera);
-    al_translate_transform(&camera, std::floor(-cameraPosition[0]), std::floor(-cameraPosition[1]));
+    AimCamera(cameraPosition, camera);
     al_use_transform(&camera);
+}
+
+void StepWorld(float* cameraPosition, ALLEGRO_TRANSFORM& camera, void (*collisionPass)())
+{
+    ApplyMovementIntent();
+    UpdatePass();
+    collisionPass();
+    AimCamera(cameraPosition, camera);
 }
 
 void RunTick(float* cameraPosition, ALLEGRO_TRANSFORM& camera)
 {
-    ApplyMovementIntent();
-    UpdatePass();
-    CollisionPass();
-    FollowPlayer(cameraPosition, camera);
+    StepWorld(cameraPosition, camera);
+    al_use_transform(&camera);
 }
 
 // Frees every dead object without telling it anything; survivors keep their order.
@@ -117,7 +95,7 @@ void DrawRuledLines()
 // pixel, and the others are drawn in the same order.
 std::size_t RenderPass()
 {
-    ViewRect view;
+    DrawnBox view;
     const bool culling = CurrentView(view);
     std::size_t drawn = 0;
     al_hold_bitmap_drawing(true);
@@ -146,12 +124,18 @@ void DrawWorld()
     RenderPass();
 }
 
-void DestroyPass()
+void EmptyWorld(bool tellDestroy)
 {
     for (iter = objects.begin(); iter != objects.end(); ++iter) {
-        (*iter)->Destroy();
+        if (tellDestroy)
+            (*iter)->Destroy();
         delete *iter;
     }
     objects.clear();
     player = nullptr;
+}
+
+void DestroyPass()
+{
+    EmptyWorld(true);
 }

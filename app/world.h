@@ -5,6 +5,7 @@
 #include <iosfwd>
 #include <vector>
 
+#include "app/rules.h"
 #include "objects/GameObject.h"
 #include "objects/Player.h"
 
@@ -18,15 +19,21 @@ extern std::vector<GameObject*>::iterator iter;
 extern Player* player;
 extern bool keys[5];
 
-constexpr int WINDOW_SIZE = 600;
 constexpr double TICK_SECONDS = 1.0 / 60;
 
-// One tick, pass by pass, in the order RunTick applies them.
+// One tick, pass by pass, in the order StepWorld applies them.
 void ApplyMovementIntent();
 void UpdatePass();
 void CollisionPass();           // linear in the world's size
 void ReferenceCollisionPass();  // every pair: same result, quadratic
+// The view follows the figure: AimCamera only builds the drawing transform, FollowPlayer
+// also puts it in force.
+void AimCamera(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
 void FollowPlayer(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
+// The tick's steps, drawing nothing and leaving the drawing transform as it is. Tests and
+// benchmarks may put another collision pass in the game's place.
+void StepWorld(float* cameraPosition, ALLEGRO_TRANSFORM& camera, void (*collisionPass)() = CollisionPass);
+// The game's tick: StepWorld, then the camera's transform put in force for the next frame.
 void RunTick(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
 void RemovalPass();  // runs after every timer event
 
@@ -37,5 +44,8 @@ std::size_t RenderPass();  // draws what may show in the view; returns how many 
 void RenderEverything();   // the same frame, every object drawn
 void DrawWorld();
 
+// Frees every object, each told Destroy just before when tellDestroy, and leaves the world
+// empty with no figure.
+void EmptyWorld(bool tellDestroy);
 // Shutdown: every remaining object is told Destroy and freed.
 void DestroyPass();

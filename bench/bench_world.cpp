@@ -6,6 +6,7 @@
 #include <cstring>
 #include <random>
 
+#include "app/input.h"
 #include "app/world.h"
 #include "objects/Cube.h"
 #include "objects/Player.h"
@@ -16,7 +17,6 @@ namespace bench {
 namespace {
 
 constexpr int BLOCK_RUN = 100;
-constexpr int SNOW_BURST = 25;
 constexpr int BURSTS_PER_RUN = 2;
 
 // Snow falls at most 5 pixels a tick and dies below Snow::BOTTOM.
@@ -55,7 +55,7 @@ std::vector<Kind> GameMix(int count)
         kinds.insert(kinds.end(), run, Kind::Block);
         blocksLeft -= run;
         for (int burst = 0; burst < BURSTS_PER_RUN; ++burst) {
-            const int flakes = std::min(SNOW_BURST, snowLeft);
+            const int flakes = std::min(SNOW_BURST_SIZE, snowLeft);
             kinds.insert(kinds.end(), flakes, Kind::Snow);
             snowLeft -= flakes;
         }
@@ -96,7 +96,7 @@ void BuildWorld(const std::vector<Kind>& kinds, Placement placement, ALLEGRO_BIT
                 // Bursts released at different times change their wind on different ticks,
                 // as in the game, instead of all of them on the same one.
                 Snow* snow = new Snow(levelSnowX(gen), levelSnowY(gen));
-                const int age = (flakes / SNOW_BURST) * 7 % (Snow::WIND_PERIOD + 1);
+                const int age = (flakes / SNOW_BURST_SIZE) * 7 % (Snow::WIND_PERIOD + 1);
                 for (int i = 0; i < age; ++i)
                     snow->Update();
                 objects.push_back(snow);
@@ -130,11 +130,8 @@ void AddFarAway(int count, ALLEGRO_BITMAP* blockSheet)
 
 void ClearWorld()
 {
-    for (GameObject* object : objects)
-        delete object;
-    objects.clear();
-    player = nullptr;
-    std::fill(std::begin(keys), std::end(keys), false);
+    EmptyWorld(false);
+    ReleaseHeldKeys();
     // Give the freed objects back in one piece, so that the next world is laid out in the
     // order it is made, as a level loaded at start is, and not in the order this one died.
     malloc_trim(0);

@@ -12,7 +12,7 @@ namespace bench {
 enum class Kind { Figure, Block, Snow };
 
 // The figure first, then blocks and snow two to one, in the runs the game makes them:
-// a level's blocks arrive in runs of up to 100 and snow in bursts of 25, two bursts after
+// a level's blocks arrive in runs of up to 100 and snow in the bursts S releases, two bursts after
 // each run of blocks, like a player scattering snow between stretches of level.
 std::vector<Kind> GameMix(int count);
 

@@ -110,8 +110,8 @@ double Fastest(const std::vector<double>& values)
 
 void BM_Frame(benchmark::State& state, const Scene* scene, bool readback)
 {
-    BuildWorld(SceneKinds(*scene), Placement::OnScreen, GetImage("Blocks.png"), GetImage("Quillorn.png"));
-    AddFarAway(scene->farAway, GetImage("Blocks.png"));
+    BuildWorld(SceneKinds(*scene), Placement::OnScreen, GetImage(BLOCKS_PICTURE), GetImage(FIGURE_PICTURE));
+    AddFarAway(scene->farAway, GetImage(BLOCKS_PICTURE));
     al_set_target_backbuffer(display);
     ALLEGRO_TRANSFORM identity;
     al_identity_transform(&identity);

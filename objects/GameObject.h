@@ -49,7 +49,8 @@ private:
     std::uint64_t kinds;
 };
 
-// Where an object's Render may put pixels, in world coordinates (right and bottom included).
+// A box in world coordinates (right and bottom included): where an object's Render may put
+// pixels, or the part of the world the view shows.
 struct DrawnBox {
     double left = 0.0;
     double top = 0.0;

@@ -13,19 +13,6 @@ std::map<std::string, std::string> refusals;  // name -> why its last load faile
 std::vector<std::string> pictureFolders;
 bool foldersSet = false;
 
-struct Preload {
-    const char* name;
-    PictureSize least;
-};
-
-// The figure's sheet is 9 frames of 16 x 19 across and 4 rows; the block sheet holds four
-// 24 x 24 looks side by side. Smaller sheets would draw from outside the picture.
-const Preload PRELOAD_LIST[] = {
-    {"Background.png", {1, 1}},
-    {"Blocks.png", {96, 24}},
-    {"Quillorn.png", {144, 76}},
-};
-
 const std::vector<std::string>& Folders()
 {
     return foldersSet ? pictureFolders : GameFolders();
@@ -70,13 +57,13 @@ void InitImages()
 
 void PreloadImages()
 {
-    for (const Preload& picture : PRELOAD_LIST)
+    for (const GamePicture& picture : GAME_PICTURES)
         LoadImage(picture.name);
 }
 
 PictureSize LeastSizeOf(const std::string& name)
 {
-    for (const Preload& picture : PRELOAD_LIST)
+    for (const GamePicture& picture : GAME_PICTURES)
         if (name == picture.name)
             return picture.least;
     return PictureSize{};
@@ -155,7 +142,7 @@ void DestroyAllImages()
 
 std::string FirstMissingImage()
 {
-    for (const Preload& picture : PRELOAD_LIST)
+    for (const GamePicture& picture : GAME_PICTURES)
         if (images.count(picture.name) == 0)
             return picture.name;
     return "";

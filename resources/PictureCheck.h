@@ -3,19 +3,13 @@
 #include <cstdint>
 #include <string>
 
-// A picture is checked from the first bytes of its file before it is decoded: decoding a
-// PNG that declares 16000 x 16000 pixels would take gigabytes for a file of a few hundred
-// kilobytes.
+#include "resources/Pictures.h"
 
-constexpr int MAX_PICTURE_SIDE = 4096;
+// A picture is checked from the first bytes of its file before it is decoded, against the
+// sizes of Pictures.h.
 
 // The bytes a PNG needs to declare its size: signature, IHDR length and type, width, height.
 constexpr size_t PNG_SIZE_BYTES = 24;
-
-struct PictureSize {
-    int width = 1;
-    int height = 1;
-};
 
 struct HeaderVerdict {
     enum Kind { FITS, EMPTY, NOT_PNG, CUT_SHORT, DAMAGED, TOO_BIG, TOO_SMALL };

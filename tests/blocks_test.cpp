@@ -58,12 +58,8 @@ TEST_F(CubeWorldTest, StaysPutAndAliveThroughTheWorldPasses)
 {
     Cube* block = new Cube(100.5f, 300.0f, nullptr);
     objects.push_back(block);
-    for (int t = 0; t < 100; ++t) {
-        ApplyMovementIntent();
-        UpdatePass();
-        CollisionPass();
-        RemovalPass();
-    }
+    for (int t = 0; t < 100; ++t)
+        Tick();
     ASSERT_EQ(objects.size(), 2u);
     EXPECT_EQ(objects[1], block);
     EXPECT_EQ(block->GetX(), 100.5f);

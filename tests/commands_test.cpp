@@ -20,11 +20,8 @@ protected:
     void WalkRight(int ticks)
     {
         keys[RIGHT] = true;
-        for (int tick = 0; tick < ticks; ++tick) {
-            ApplyMovementIntent();
-            UpdatePass();
-            CollisionPass();
-        }
+        for (int tick = 0; tick < ticks; ++tick)
+            Tick();
         keys[RIGHT] = false;
     }
 };
@@ -88,7 +85,7 @@ TEST_F(CommandsTest, PlaceBlocksPutsTwoCellsByThePointerWhereverTheViewIs)
 
         // Always the same distance from the pointer as the view shows it.
         float camera[2];
-        UpdateCamera(camera, c.playerX, c.playerY, 19, 16);
+        UpdateCamera(camera, c.playerX, c.playerY, FIGURE_VIEW_WIDTH, FIGURE_VIEW_HEIGHT);
         EXPECT_EQ(objects[1]->GetX() - camera[0], c.mouseX - POINTER_OFFSET_X);
         EXPECT_EQ(objects[1]->GetY() - camera[1], c.mouseY - POINTER_OFFSET_Y);
     }
@@ -109,23 +106,23 @@ TEST_F(CommandsTest, PlacingTwiceStacksTwoBlocksOnTwo)
 TEST_F(CommandsTest, CommandsHandOutThePicturesOfTheCache)
 {
     TempWorkingDir folder;
-    ASSERT_TRUE(WriteSolidPng("Blocks.png", 96, 24, al_map_rgb(90, 60, 30)));
-    ASSERT_TRUE(WriteSolidPng("Quillorn.png", 144, 76, al_map_rgb(30, 60, 90)));
-    ASSERT_TRUE(LoadImage("Blocks.png"));
-    ASSERT_TRUE(LoadImage("Quillorn.png"));
+    ASSERT_TRUE(WriteSolidPng(BLOCKS_PICTURE, BLOCKS_MIN_WIDTH, BLOCKS_MIN_HEIGHT, al_map_rgb(90, 60, 30)));
+    ASSERT_TRUE(WriteSolidPng(FIGURE_PICTURE, FIGURE_MIN_WIDTH, FIGURE_MIN_HEIGHT, al_map_rgb(30, 60, 90)));
+    ASSERT_TRUE(LoadImage(BLOCKS_PICTURE));
+    ASSERT_TRUE(LoadImage(FIGURE_PICTURE));
 
     PlaceBlocks(10, 20);
-    EXPECT_EQ(objects[1]->GetPicture(), GetImage("Blocks.png"));
-    EXPECT_EQ(objects[2]->GetPicture(), GetImage("Blocks.png"));
+    EXPECT_EQ(objects[1]->GetPicture(), GetImage(BLOCKS_PICTURE));
+    EXPECT_EQ(objects[2]->GetPicture(), GetImage(BLOCKS_PICTURE));
     ResetPlayer();
-    EXPECT_EQ(player->GetPicture(), GetImage("Quillorn.png"));
+    EXPECT_EQ(player->GetPicture(), GetImage(FIGURE_PICTURE));
 }
 
 TEST_F(CommandsTest, ResetWithAnEmptyCacheKeepsTheFiguresPicture)
 {
-    ALLEGRO_BITMAP* sheet = al_create_bitmap(144, 76);
+    ALLEGRO_BITMAP* sheet = al_create_bitmap(FIGURE_MIN_WIDTH, FIGURE_MIN_HEIGHT);
     player->Init(sheet);
-    ASSERT_EQ(GetImage("Quillorn.png"), nullptr);
+    ASSERT_EQ(GetImage(FIGURE_PICTURE), nullptr);
     ResetPlayer();
     EXPECT_EQ(player->GetPicture(), sheet);
     ClearWorld();

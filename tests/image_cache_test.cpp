@@ -219,18 +219,18 @@ TEST_F(ImageCacheTest, FirstMissingImageFollowsTheStartUpList)
         const char* firstMissing;
     };
     const Case cases[] = {
-        {{"Background.png", "Blocks.png", "Quillorn.png"}, ""},
-        {{}, "Background.png"},
-        {{"Blocks.png", "Quillorn.png"}, "Background.png"},
-        {{"Background.png"}, "Blocks.png"},
-        {{"Background.png", "Quillorn.png"}, "Blocks.png"},
-        {{"Background.png", "Blocks.png"}, "Quillorn.png"},
+        {{BACKGROUND_PICTURE, BLOCKS_PICTURE, FIGURE_PICTURE}, ""},
+        {{}, BACKGROUND_PICTURE},
+        {{BLOCKS_PICTURE, FIGURE_PICTURE}, BACKGROUND_PICTURE},
+        {{BACKGROUND_PICTURE}, BLOCKS_PICTURE},
+        {{BACKGROUND_PICTURE, FIGURE_PICTURE}, BLOCKS_PICTURE},
+        {{BACKGROUND_PICTURE, BLOCKS_PICTURE}, FIGURE_PICTURE},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.firstMissing);
         DestroyAllImages();
-        for (const char* name : {"Background.png", "Blocks.png", "Quillorn.png"})
-            std::filesystem::remove(name);
+        for (const GamePicture& picture : GAME_PICTURES)
+            std::filesystem::remove(picture.name);
         for (const char* name : c.present)
             ASSERT_TRUE(WriteSolidPng(name, LeastSizeOf(name).width, LeastSizeOf(name).height,
                                       al_map_rgb(10, 20, 30)));
@@ -242,9 +242,9 @@ TEST_F(ImageCacheTest, FirstMissingImageFollowsTheStartUpList)
 
     // A file that is there but cannot be decoded counts as missing.
     DestroyAllImages();
-    folder.Write("Blocks.png", "");
+    folder.Write(BLOCKS_PICTURE, "");
     InitImages();
-    EXPECT_EQ(FirstMissingImage(), "Blocks.png");
+    EXPECT_EQ(FirstMissingImage(), BLOCKS_PICTURE);
 }
 
 }  // namespace
@@ -254,6 +254,11 @@ namespace {
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
+}
+
+std::string AtLeast(int width, int height)
+{
+    return "at least " + std::to_string(width) + " x " + std::to_string(height);
 }
 
 TEST_F(ImageCacheTest, RefusalsNameThePictureTheProblemAndWhatIsNeeded)
@@ -269,10 +274,10 @@ TEST_F(ImageCacheTest, RefusalsNameThePictureTheProblemAndWhatIsNeeded)
         std::vector<std::string> said;
     };
     const Case cases[] = {
-        {"Quillorn.png", [] { ASSERT_TRUE(WriteSolidPng("Quillorn.png", 8, 8, al_map_rgb(1, 2, 3))); },
-         {here + "/Quillorn.png", "8 x 8 pixels, too small", "at least 144 x 76"}},
-        {"Blocks.png", [&] { folder.Write("Blocks.png", ""); },
-         {here + "/Blocks.png", "empty", "at least 96 x 24"}},
+        {FIGURE_PICTURE, [] { ASSERT_TRUE(WriteSolidPng(FIGURE_PICTURE, 8, 8, al_map_rgb(1, 2, 3))); },
+         {here + "/" + FIGURE_PICTURE, "8 x 8 pixels, too small", AtLeast(FIGURE_MIN_WIDTH, FIGURE_MIN_HEIGHT)}},
+        {BLOCKS_PICTURE, [&] { folder.Write(BLOCKS_PICTURE, ""); },
+         {here + "/" + BLOCKS_PICTURE, "empty", AtLeast(BLOCKS_MIN_WIDTH, BLOCKS_MIN_HEIGHT)}},
         {"cut.png", [&] { folder.Write("cut.png", wholeBytes.substr(0, wholeBytes.size() - 20)); },
          {here + "/cut.png", "3 x 1 pixels) cannot be decoded"}},
         {"missing.png", [] {}, {"cannot find the picture \"missing.png\"", "looked in " + here}},
@@ -295,17 +300,18 @@ TEST_F(ImageCacheTest, APictureFromALaterFolderIsKeptUnderItsBareName)
     const std::filesystem::path data = folder.path() / "data folder";
     std::filesystem::create_directory(data);
     SetPictureFolders({"", data.string()});
-    ASSERT_TRUE(WriteSolidPng((data / "Blocks.png").string(), 96, 24, al_map_rgb(20, 0, 0)));
+    ASSERT_TRUE(WriteSolidPng((data / BLOCKS_PICTURE).string(), BLOCKS_MIN_WIDTH, BLOCKS_MIN_HEIGHT,
+                              al_map_rgb(20, 0, 0)));
 
-    ASSERT_TRUE(LoadImage("Blocks.png"));
-    ASSERT_NE(GetImage("Blocks.png"), nullptr);
-    EXPECT_EQ(PixelOf(GetImage("Blocks.png"), 0, 0).r, 20);
+    ASSERT_TRUE(LoadImage(BLOCKS_PICTURE));
+    ASSERT_NE(GetImage(BLOCKS_PICTURE), nullptr);
+    EXPECT_EQ(PixelOf(GetImage(BLOCKS_PICTURE), 0, 0).r, 20);
 
     // A broken copy in the working folder is reported, not passed over for the data folder's.
     DestroyAllImages();
-    folder.Write("Blocks.png", "");
-    EXPECT_FALSE(LoadImage("Blocks.png"));
-    EXPECT_TRUE(Contains(WhyNotLoaded("Blocks.png"), "empty")) << WhyNotLoaded("Blocks.png");
+    folder.Write(BLOCKS_PICTURE, "");
+    EXPECT_FALSE(LoadImage(BLOCKS_PICTURE));
+    EXPECT_TRUE(Contains(WhyNotLoaded(BLOCKS_PICTURE), "empty")) << WhyNotLoaded(BLOCKS_PICTURE);
 }
 
 }  // namespace

@@ -234,15 +234,15 @@ TEST_F(LoadLevelTest, NoFileAddsNothing)
 
 TEST_F(LoadLevelTest, AppendsTheFileAfterTheFigureWithTheBlockSheet)
 {
-    ASSERT_TRUE(WriteSolidPng("Blocks.png", 96, 24, al_map_rgb(90, 60, 30)));
-    ASSERT_TRUE(LoadImage("Blocks.png"));
+    ASSERT_TRUE(WriteSolidPng(BLOCKS_PICTURE, BLOCKS_MIN_WIDTH, BLOCKS_MIN_HEIGHT, al_map_rgb(90, 60, 30)));
+    ASSERT_TRUE(LoadImage(BLOCKS_PICTURE));
     folder.Write("LoadLevel.txt", "0,30,552\r\n1,24,100\r\n2,100,-5");
     LoadLevel();
     ASSERT_EQ(objects.size(), 4u);
     EXPECT_EQ(objects[0], player);
     EXPECT_EQ(BlocksFrom(objects, 1), (Positions{{24, 552}, {0, 100}, {96, -5}}));
     for (std::size_t i = 1; i < objects.size(); ++i)
-        EXPECT_EQ(objects[i]->GetPicture(), GetImage("Blocks.png"));
+        EXPECT_EQ(objects[i]->GetPicture(), GetImage(BLOCKS_PICTURE));
 }
 
 // Every problem with the file is one line on the messages stream; a missing file is none.

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "app/options.h"
+#include "resources/Pictures.h"
 
 namespace {
 
@@ -102,8 +103,9 @@ TEST(CommandLine, HelpListsUsageKeysAndFilesOnStandardOutput)
     EXPECT_EQ(run.out.rfind("Usage: platformer", 0), 0u) << run.out;
     for (const KeyHelp& row : Controls())
         EXPECT_NE(run.out.find(row.keys + std::string(" ")), std::string::npos) << row.keys;
-    for (const char* file : {"Background.png", "Blocks.png", "Quillorn.png", "LoadLevel.txt"})
-        EXPECT_NE(run.out.find(file), std::string::npos) << file;
+    for (const GamePicture& picture : GAME_PICTURES)
+        EXPECT_NE(run.out.find(picture.name), std::string::npos) << picture.name;
+    EXPECT_NE(run.out.find("LoadLevel.txt"), std::string::npos);
 }
 
 TEST(CommandLine, VersionIsOneLineWithTheBuildsVersion)

@@ -3,6 +3,7 @@
 #include <functional>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "test_support.h"
@@ -199,16 +200,28 @@ TEST_F(PassesTest, UpdateAndRenderWalkTheListInOrder)
                                     "render C", "render D"}));
 }
 
-TEST_F(PassesTest, DestroyPassTellsThenFreesEveryObjectAndEmptiesTheWorld)
+TEST_F(PassesTest, DestroyPassTellsThenFreesEveryObjectAndEmptyingUntoldOnlyFrees)
 {
-    StartWorld();
-    AddProbes();
-    objects[2]->SetAlive(false);  // the dead are told too: shutdown does not ask
-    DestroyPass();
-    EXPECT_EQ(journal.calls, (Calls{"destroy A", "free A", "destroy B", "free B", "destroy C", "free C",
-                                    "destroy D", "free D"}));
-    EXPECT_TRUE(objects.empty());
-    EXPECT_EQ(player, nullptr);
+    const struct {
+        const char* what;
+        std::function<void()> empty;
+        Calls calls;
+    } cases[] = {
+        {"shutdown", DestroyPass,
+         {"destroy A", "free A", "destroy B", "free B", "destroy C", "free C", "destroy D", "free D"}},
+        {"untold", [] { EmptyWorld(false); }, {"free A", "free B", "free C", "free D"}},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        journal = Journal{};
+        StartWorld();
+        AddProbes();
+        objects[2]->SetAlive(false);  // the dead are emptied out too: nothing asks
+        c.empty();
+        EXPECT_EQ(journal.calls, c.calls);
+        EXPECT_TRUE(objects.empty());
+        EXPECT_EQ(player, nullptr);
+    }
 }
 
 TEST_F(PassesTest, MovementIntentFollowsTheHeldKeys)
@@ -273,6 +286,35 @@ TEST_F(PassesTest, RunTickLeavesTheCameraTransformInForce)
     EXPECT_EQ(current->m[3][0], std::floor(-cameraPosition[0]));
     EXPECT_EQ(current->m[3][1], std::floor(-cameraPosition[1]));
     EXPECT_GT(cameraPosition[0], 0.0f);
+}
+
+// The steps tests and benchmarks run are the game's tick exactly, less the transform put in force.
+TEST_F(PassesTest, StepWorldIsRunTickLeavingTheDrawingTransformAlone)
+{
+    struct Run {
+        float x, y, cameraX, cameraY, shiftX, shiftY, inForceX;
+    };
+    auto run = [](void (*tick)(float*, ALLEGRO_TRANSFORM&)) {
+        Canvas canvas(WINDOW_SIZE, WINDOW_SIZE);
+        StartWorld();
+        keys[RIGHT] = true;
+        float cameraPosition[2] = {0, 0};
+        ALLEGRO_TRANSFORM camera;
+        for (int t = 0; t < 150; ++t) {
+            keys[UP] = t % 40 < 10;
+            tick(cameraPosition, camera);
+            RemovalPass();
+        }
+        return Run{player->GetX(), player->GetY(), cameraPosition[0], cameraPosition[1],
+                   camera.m[3][0], camera.m[3][1], al_get_current_transform()->m[3][0]};
+    };
+    const Run game = run(RunTick);
+    const Run steps = run([](float* cameraPosition, ALLEGRO_TRANSFORM& camera) { StepWorld(cameraPosition, camera); });
+    ASSERT_NE(game.shiftX, 0.0f);  // the view has scrolled
+    EXPECT_EQ(std::make_tuple(steps.x, steps.y, steps.cameraX, steps.cameraY, steps.shiftX, steps.shiftY),
+              std::make_tuple(game.x, game.y, game.cameraX, game.cameraY, game.shiftX, game.shiftY));
+    EXPECT_EQ(game.inForceX, game.shiftX);
+    EXPECT_EQ(steps.inForceX, 0.0f) << "the canvas's own transform stays in force";
 }
 
 TEST(FrameRateTest, PrintsOneLineLikePercentGOfTheNarrowedRate)

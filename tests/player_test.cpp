@@ -7,15 +7,6 @@
 
 namespace {
 
-// One timer tick as the game runs it, less the camera.
-void Tick()
-{
-    ApplyMovementIntent();
-    UpdatePass();
-    CollisionPass();
-    RemovalPass();
-}
-
 // The figure with its protected state reachable, to set up contacts and frames directly.
 struct PlayerProbe : Player {
     void Place(float px, float py, float vy = 0, int dx = 0)

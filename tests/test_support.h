@@ -3,18 +3,25 @@
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
 
+#include "app/input.h"
 #include "app/world.h"
 #include "objects/Cube.h"
 
-// Empties the world (freeing what is in it) and clears the held keys.
+// Empties the world (freeing what is in it, telling nothing) and clears the held keys.
 inline void ClearWorld()
 {
-    for (GameObject* object : objects)
-        delete object;
-    objects.clear();
-    player = nullptr;
-    for (bool& key : keys)
-        key = false;
+    EmptyWorld(false);
+    ReleaseHeldKeys();
+}
+
+// One timer event as the game handles it, the drawing transform aside: the tick's steps,
+// then the removal pass.
+inline void Tick()
+{
+    float cameraPosition[2] = {0, 0};
+    ALLEGRO_TRANSFORM camera;
+    StepWorld(cameraPosition, camera);
+    RemovalPass();
 }
 
 // A fresh world holding only a figure at its start, with no picture. Figure may be a test
