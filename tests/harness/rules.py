@@ -21,6 +21,8 @@ def constants(*headers):
         for name, expr in _CONSTANT.findall(_read(header)):
             expr = re.sub(r"(\d+(?:\.\d*)?)f\b", r"\1", expr.strip())
             expr = re.sub(r"\b\w+::", "", expr)
+            if "." not in expr:
+                expr = expr.replace("/", "//")  # C++ divides whole numbers into a whole number
             try:
                 value = eval(expr, {"__builtins__": {}}, dict(values))
             except Exception:
@@ -32,20 +34,22 @@ def constants(*headers):
 
 def _picture_table():
     """(name, min width, min height) of each picture, in loading order."""
-    text = _read("resources/ImageCache.cpp")
-    return [(n, int(w), int(h)) for n, w, h in
-            re.findall(r'\{\s*"(\w+\.png)"\s*,\s*\{\s*(\d+)\s*,\s*(\d+)\s*\}\s*\}', text)]
+    text = _read("resources/Pictures.h")
+    names = dict(re.findall(r'constexpr const char\* (\w+) = "([^"]+)";', text))
+    table = text[text.index("GAME_PICTURES[]"):]
+    rows = re.findall(r"\{\s*(\w+)\s*,\s*\{\s*(\w+)\s*,\s*(\w+)\s*\}\s*\}", table)
+    return [(names[n], _C[w], _C[h]) for n, w, h in rows]
 
 
-_C = constants("app/world.h", "app/commands.h", "objects/Cube.h", "objects/Player.h",
-               "resources/PictureCheck.h")
+_C = constants("app/rules.h", "objects/Cube.h", "objects/Player.h", "resources/Pictures.h")
 
 WINDOW_SIZE = _C["WINDOW_SIZE"]
-HALF_WINDOW = WINDOW_SIZE // 2
+HALF_WINDOW = _C["HALF_WINDOW"]
 SNOW_BURST_SIZE = _C["SNOW_BURST_SIZE"]
 BLOCK_SIZE = _C["SIZE"]
 FIGURE_SIZE = (_C["WIDTH"], _C["HEIGHT"])
 FIGURE_START = (_C["START_X"], _C["START_Y"])
+FIGURE_VIEW_BOX = (_C["FIGURE_VIEW_WIDTH"], _C["FIGURE_VIEW_HEIGHT"])
 POINTER_OFFSET = (_C["POINTER_OFFSET_X"], _C["POINTER_OFFSET_Y"])
 RULED_LINE_SPACING = 15
 PICTURE_TABLE = _picture_table()
@@ -54,4 +58,4 @@ PICTURE_MAX_SIDE = _C["MAX_PICTURE_SIDE"]
 WINDOW_TITLE = "Platformer"
 LEVEL_FILE = "LoadLevel.txt"
 
-assert len(PICTURES) == 3, "the picture table was not found in resources/ImageCache.cpp"
+assert len(PICTURES) == 3, "the picture table was not found in resources/Pictures.h"
