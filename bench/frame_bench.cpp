@@ -1,7 +1,8 @@
 // One frame as the game draws it, into a real 600 by 600 window: the world (ruled lines,
 // then every object), the flip, and the clear for the next frame. Run it under an X
-// server (scripts/bench starts its own Xvfb). Pictures come from --pictures=DIR, by
-// default the source tree's data folder.
+// server (scripts/bench starts one through the test harness; tests/harness/run_under_x.py
+// runs it alone under one). Pictures come from --pictures=DIR, by default the source
+// tree's data folder.
 //
 // Software GL renders in threads of its own, so a frame's cost is only real if the flip
 // waits for them. The /readback variants also read one pixel of the backbuffer after the

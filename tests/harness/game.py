@@ -33,8 +33,9 @@ def level_text(records):
 class Game:
     """One run of the game in folder, under xserver (or with no DISPLAY when xserver is None).
 
-    stdout and stderr go to files in the folder unless given (a file object, subprocess.DEVNULL,
-    or None for a closed stream); argv_prefix runs it under another command (valgrind, setpriv).
+    stdout and stderr go to files in the folder unless given (a path, a file object,
+    subprocess.DEVNULL or PIPE, or None for a closed stream); argv_prefix runs it under another
+    command (valgrind, setpriv, nice).
     """
 
     def __init__(self, exe, folder, xserver=None, args=(), argv_prefix=(), stdin=subprocess.DEVNULL,
@@ -42,8 +43,8 @@ class Game:
         self.exe = exe
         self.folder = folder
         self.xserver = xserver
-        self.stdout_path = os.path.join(folder, "stdout")
-        self.stderr_path = os.path.join(folder, "stderr")
+        self.stdout_path = stdout if _is_path(stdout) else os.path.join(folder, "stdout")
+        self.stderr_path = stderr if _is_path(stderr) else os.path.join(folder, "stderr")
         base = dict(os.environ if env is None else env)
         if xserver is not None:
             base = xserver.env(base)
@@ -67,7 +68,7 @@ class Game:
         opened = []
 
         def stream(which, path):
-            if which == "file":
+            if which == "file" or _is_path(which):
                 f = open(path, "wb")
                 opened.append(f)
                 return f
@@ -127,13 +128,14 @@ class Game:
         return "the game ended on its own with status %s; its stderr:\n%s" % (
             self.proc.returncode, self.stderr())
 
-    def window(self, timeout=30, name=rules.WINDOW_TITLE):
-        """The game's window once it is shown; fails early if the game ends first."""
+    def window(self, timeout=30, name=rules.WINDOW_TITLE, wm_class=None):
+        """The game's window once it is shown; fails early if the game ends first. With
+        wm_class, the window of that class (as a menu entry's StartupWMClass names it)."""
         if self._window is None:
             conn = self.xserver.connection()
             deadline = time.monotonic() + timeout
             while True:
-                found = find_window(conn, name)
+                found = find_window(conn, None if wm_class else name, wm_class)
                 if found is not None:
                     self._window = Window(conn, found)
                     break
@@ -155,6 +157,10 @@ class Game:
             time.sleep(0.05)
 
 
+def _is_path(stream):
+    return isinstance(stream, (str, os.PathLike)) and stream != "file"
+
+
 def _read(path):
     try:
         with open(path, "rb") as f:
@@ -172,14 +178,24 @@ def window_name(conn, window):
     return window.get_wm_name() or ""
 
 
-def find_window(conn, name):
-    """A viewable window of that name anywhere under the root (a window manager may have
-    put it inside a frame of its own), or None."""
+def window_class(window):
+    """The class half of the window's WM_CLASS, or None."""
+    pair = window.get_wm_class()
+    return pair[1] if pair else None
+
+
+def find_window(conn, name=None, wm_class=None):
+    """A viewable window of that name and/or WM_CLASS class anywhere under the root (a window
+    manager may have put it inside a frame of its own), or None."""
+    if name is None and wm_class is None:
+        raise ValueError("find_window needs a name or a class")
     todo = [conn.screen().root]
     while todo:
         w = todo.pop()
         try:
-            if w.get_attributes().map_state == X.IsViewable and window_name(conn, w) == name:
+            if (w.get_attributes().map_state == X.IsViewable
+                    and (name is None or window_name(conn, w) == name)
+                    and (wm_class is None or window_class(w) == wm_class)):
                 return w
             todo.extend(w.query_tree().children)
         except XError:

@@ -8,7 +8,9 @@ import time
 from Xlib import display as xdisplay
 
 
-def _display_numbers():
+def _display_numbers(displays=None):
+    if displays:
+        return [int(n) for n in displays]
     chosen = os.environ.get("PLATFORMER_TEST_DISPLAYS")
     if chosen:
         return [int(n) for n in chosen.split()]
@@ -20,10 +22,13 @@ class XServer:
 
     -displayfd makes the server write its number once it accepts clients, and only the server
     that owns the display does, so a display taken by someone else between our look and our
-    start is never mistaken for ours. Use as a context manager, or call stop().
+    start is never mistaken for ours. displays, when given, are the numbers to try instead.
+    Use as a context manager, or call stop().
     """
 
-    def __init__(self, width=640, height=640, depth=24, window_manager=False, log_dir=None):
+    def __init__(self, width=640, height=640, depth=24, window_manager=False, log_dir=None,
+                 displays=None):
+        self.displays = _display_numbers(displays)
         self.size = (width, height)
         self.depth = depth
         self.window_manager = window_manager
@@ -57,7 +62,7 @@ class XServer:
 
     def start(self):
         screen = "%dx%dx%d" % (self.size[0], self.size[1], self.depth)
-        for n in _display_numbers():
+        for n in self.displays:
             if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
                 continue
             r, w = os.pipe()
@@ -83,7 +88,7 @@ class XServer:
                     self._start_window_manager()
                 return self
             _end(proc)
-        raise RuntimeError("could not start Xvfb on any display of %s" % _display_numbers())
+        raise RuntimeError("could not start Xvfb on any display of %s" % self.displays)
 
     def _start_window_manager(self):
         self.wm = subprocess.Popen(["openbox", "--sm-disable"], env=self.env(),
