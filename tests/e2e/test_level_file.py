@@ -20,13 +20,16 @@ def make_folder(path):
     os.mkdir(path)
 
 
-def write(text, mode=None):
+def write(text):
     def make(path):
         with open(path, "w") as out:
             out.write(text)
-        if mode is not None:
-            os.chmod(path, mode)
     return make
+
+
+def make_unreadable(path):
+    write("0,240,500\n")(path)
+    os.chmod(path, 0o000)
 
 
 # How the folder's level file is made, and what the game says after
@@ -34,14 +37,14 @@ def write(text, mode=None):
 LEVEL_FILE_CASES = [
     pytest.param(make_fifo, "is a FIFO, not a regular file; nothing loaded", id="fifo"),
     pytest.param(make_folder, "is a folder, not a regular file; nothing loaded", id="folder"),
-    pytest.param(write("0,240,500\n", 0o000), "cannot be opened: Permission denied", id="unreadable"),
+    pytest.param(make_unreadable, "cannot be opened: Permission denied", id="unreadable"),
     pytest.param(write("0,240,500\n5,abc,7\n3,200,576\n"),
                  'stops at line 2, where "5,abc,7" is not three numbers; 1 block added', id="bad_record"),
 ]
 
 
 @pytest.fixture
-def as_player(request, game_exe, pictures_dir):
+def as_player(game_exe, pictures_dir):
     """(folder, argv prefix) to run the game as a player whose permissions count: root reads a
     file whatever its permissions, so as root the game runs as nobody from a folder nobody
     can reach."""
@@ -73,7 +76,7 @@ def as_player(request, game_exe, pictures_dir):
 def test_space_with_unusable_level_file_reports_it(request, make, said, play, folder, shoot):
     prefix = ()
     path = folder("level")
-    if request.node.callspec.id == "unreadable":
+    if make is make_unreadable:
         place, prefix = request.getfixturevalue("as_player")
         path = place or path
     make(os.path.join(path, rules.LEVEL_FILE))
