@@ -109,6 +109,18 @@ def launch(game_exe, xserver, folder):
 
 
 @pytest.fixture
+def play(launch, folder):
+    """Starts the game in a fresh folder (or path) and gives its window the keyboard, as a
+    click on it would: play(level=None, name="game", path=None, **Game options) -> (game, window)."""
+    def start(level=None, name="game", path=None, **options):
+        game = launch(path or folder(name, level=level), **options)
+        window = game.window()
+        window.focus()
+        return game, window
+    return start
+
+
+@pytest.fixture
 def shoot(shots_dir):
     """shoot(window, "name") takes a screenshot of the window and keeps it as name.png."""
     def take(window, name, **options):

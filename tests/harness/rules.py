@@ -50,6 +50,7 @@ BLOCK_SIZE = _C["SIZE"]
 FIGURE_SIZE = (_C["WIDTH"], _C["HEIGHT"])
 FIGURE_START = (_C["START_X"], _C["START_Y"])
 FIGURE_VIEW_BOX = (_C["FIGURE_VIEW_WIDTH"], _C["FIGURE_VIEW_HEIGHT"])
+FLOOR = _C["FLOOR"]  # the world y the figure stands on when nothing is under it
 POINTER_OFFSET = (_C["POINTER_OFFSET_X"], _C["POINTER_OFFSET_Y"])
 RULED_LINE_SPACING = 15
 PICTURE_TABLE = _picture_table()

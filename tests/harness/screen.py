@@ -16,6 +16,28 @@ def classify(rgb):
     return "#"
 
 
+def _band_mask(image, ranges):
+    """A mask of the pixels whose red, green and blue lie in ranges ((lo, hi) each)."""
+    from PIL import ImageChops
+    mask = None
+    for band, (lo, hi) in zip(image.split(), ranges):
+        m = band.point(lambda v, lo=lo, hi=hi: 255 if lo <= v <= hi else 0)
+        mask = m if mask is None else ImageChops.multiply(mask, m)
+    return mask
+
+
+def _letters(image):
+    """classify() of every pixel at once, as an 'L' image of letter codes: a screenshot is
+    read many times a second while a case polls, too often for a loop in Python."""
+    from PIL import Image
+    image = image.convert("RGB")
+    out = Image.new("L", image.size, ord("#"))
+    out.paste(ord("."), mask=_band_mask(image, [(c - 6, c + 6) for c in SKY]))
+    out.paste(ord("k"), mask=_band_mask(image, [(0, 40)] * 3))
+    out.paste(ord("w"), mask=_band_mask(image, [(250, 255)] * 3))
+    return out
+
+
 class Shot:
     """A screenshot. Boxes are (x0, y0, x1, y1), corners included, in the shot's pixels."""
 
@@ -28,16 +50,9 @@ class Shot:
     def rows(self):
         """The letter map: rows()[y][x] is the letter of pixel (x, y)."""
         if self._rows is None:
-            cache = {}
-            data = list(self.image.getdata())
-            letters = []
-            for p in data:
-                c = cache.get(p)
-                if c is None:
-                    c = cache[p] = classify(p)
-                letters.append(c)
+            data = _letters(self.image).tobytes().decode("latin-1")
             w = self.width
-            self._rows = ["".join(letters[y * w:(y + 1) * w]) for y in range(self.height)]
+            self._rows = [data[y * w:(y + 1) * w] for y in range(self.height)]
         return self._rows
 
     def rgb(self, x, y):
