@@ -8,6 +8,12 @@
 // clear, which cannot return before all drawing queued so far is done: if they cost no
 // more than the plain ones, the flip was already waiting and the plain numbers are whole.
 // The X server's own work (taking each flipped frame) is in the wall time only.
+//
+// The scaled frames are the game's in a window of another size (fullscreen on common
+// screens): the world drawn into the 600 by 600 picture, shown as the largest centred square,
+// and flipped. Their parts are timed apart too: showing a picture already drawn (with the
+// game's sampling, and with nearest sampling only), and the flip alone. The X server's
+// screen must be as large as the largest window (scripts/bench starts it so).
 
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_image.h>
@@ -21,6 +27,7 @@
 #include <string>
 #include <vector>
 
+#include "app/screen.h"
 #include "app/world.h"
 #include "bench_world.h"
 #include "resources/ImageCache.h"
@@ -47,7 +54,22 @@ const Scene SCENES[] = {
     {"empty", 0, 0, 0},
 };
 
+struct Size {
+    const char* name;
+    int width;
+    int height;
+};
+
+// Fullscreen on the common screens, and a window at twice the picture.
+const Size SCALED_SIZES[] = {
+    {"1920x1080", 1920, 1080},
+    {"2560x1440", 2560, 1440},
+    {"3840x2160", 3840, 2160},
+    {"1200x1200", 1200, 1200},
+};
+
 ALLEGRO_DISPLAY* display = nullptr;
+Screen* screen = nullptr;
 
 // The figure, then blocks and snow in the game's runs until each count is reached.
 std::vector<Kind> SceneKinds(const Scene& scene)
@@ -131,6 +153,71 @@ void BM_Frame(benchmark::State& state, const Scene* scene, bool readback)
     ClearWorld();
 }
 
+// The window at this size, for the scaled frames; back to 600 by 600 for the plain ones.
+bool SizeWindow(int width, int height)
+{
+    if (al_get_display_width(display) != width || al_get_display_height(display) != height)
+        al_resize_display(display, width, height);
+    al_set_target_backbuffer(display);
+    return al_get_display_width(display) == width && al_get_display_height(display) == height;
+}
+
+void BM_ScaledFrame(benchmark::State& state, const Scene* scene, const Size* size, bool readback)
+{
+    if (!SizeWindow(size->width, size->height)) {
+        state.SkipWithError("the window could not take this size (is the X screen large enough?)");
+        return;
+    }
+    BuildWorld(SceneKinds(*scene), Placement::OnScreen, GetImage("Blocks.png"), GetImage("Quillorn.png"));
+    ALLEGRO_TRANSFORM camera;
+    al_identity_transform(&camera);
+    for (int i = 0; i < WARM_UP_FRAMES; ++i)
+        screen->ShowFrame(camera);
+    for (auto _ : state) {
+        screen->ShowFrame(camera);
+        if (readback)
+            ReadOnePixel();
+    }
+    state.counters["objects"] = static_cast<double>(objects.size());
+    ClearWorld();
+    SizeWindow(WINDOW_SIZE, WINDOW_SIZE);
+}
+
+enum class Part { ShowGameSampling, ShowNearest, FlipOnly };
+
+// One part of the scaled frame, the picture drawn once before.
+void BM_ScaledPart(benchmark::State& state, Part part, const Size* size)
+{
+    if (!SizeWindow(size->width, size->height)) {
+        state.SkipWithError("the window could not take this size (is the X screen large enough?)");
+        return;
+    }
+    BuildWorld(SceneKinds(SCENES[0]), Placement::OnScreen, GetImage("Blocks.png"), GetImage("Quillorn.png"));
+    ALLEGRO_BITMAP* picture = al_create_bitmap(WINDOW_SIZE, WINDOW_SIZE);
+    const PictureBox box = FitPicture(size->width, size->height);
+    const int stepSize = std::max(1, box.size / WINDOW_SIZE) * WINDOW_SIZE;
+    ALLEGRO_STATE saved;
+    al_store_state(&saved, ALLEGRO_STATE_NEW_BITMAP_PARAMETERS);
+    al_set_new_bitmap_flags(ALLEGRO_VIDEO_BITMAP | ALLEGRO_MIN_LINEAR | ALLEGRO_MAG_LINEAR);
+    ALLEGRO_BITMAP* step = SamplingFor(box) == Sampling::Nearest ? nullptr : al_create_bitmap(stepSize, stepSize);
+    al_restore_state(&saved);
+    ALLEGRO_TRANSFORM camera;
+    al_identity_transform(&camera);
+    DrawPicture(picture, camera);
+    ALLEGRO_BITMAP* backbuffer = al_get_backbuffer(display);
+    for (auto _ : state) {
+        if (part != Part::FlipOnly)
+            ShowPicture(picture, backbuffer, part == Part::ShowGameSampling ? step : nullptr);
+        al_flip_display();
+        ReadOnePixel();
+    }
+    if (step != nullptr)
+        al_destroy_bitmap(step);
+    al_destroy_bitmap(picture);
+    ClearWorld();
+    SizeWindow(WINDOW_SIZE, WINDOW_SIZE);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -149,6 +236,30 @@ int main(int argc, char** argv)
                 ->ComputeStatistics("min", Fastest);
         }
     }
+    for (const Size& size : SCALED_SIZES) {
+        for (const Scene* scene : {&SCENES[0], &SCENES[4]}) {
+            for (bool readback : {false, true}) {
+                const std::string name = std::string(readback ? "frame_scaled_readback/" : "frame_scaled/") +
+                                         scene->name + "/" + size.name;
+                benchmark::RegisterBenchmark(name.c_str(), BM_ScaledFrame, scene, &size, readback)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime()
+                    ->MeasureProcessCPUTime()
+                    ->ComputeStatistics("min", Fastest);
+            }
+        }
+        const std::pair<const char*, Part> parts[] = {{"show", Part::ShowGameSampling},
+                                                      {"show_nearest", Part::ShowNearest},
+                                                      {"flip", Part::FlipOnly}};
+        for (const auto& [partName, part] : parts) {
+            const std::string name = std::string("frame_scaled_part/") + partName + "/" + size.name;
+            benchmark::RegisterBenchmark(name.c_str(), BM_ScaledPart, part, &size)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MeasureProcessCPUTime()
+                ->ComputeStatistics("min", Fastest);
+        }
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -162,6 +273,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "frame_bench: no window could be opened (is DISPLAY set to a running X server?)\n");
         return 1;
     }
+    screen = new Screen(display);  // the game's own frame at other sizes; it owns the window
     // The game loads its pictures from the working folder; so does the benchmark.
     if (chdir(pictures.c_str()) != 0) {
         std::fprintf(stderr, "frame_bench: cannot enter the pictures folder %s\n", pictures.c_str());
@@ -181,6 +293,6 @@ int main(int argc, char** argv)
 
     ClearWorld();
     DestroyAllImages();
-    al_destroy_display(display);
+    delete screen;
     return 0;
 }
