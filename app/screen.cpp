@@ -44,10 +44,10 @@ void ClearToBlack(int x, int y, int width, int height)
 }
 
 // The picture is opaque: copying it over whatever lies beneath saves reading the target.
-void CopyScaled(ALLEGRO_BITMAP* from, int fromSize, int x, int y, int size)
+void CopyScaled(ALLEGRO_BITMAP* picture, int x, int y, int size)
 {
     al_set_blender(ALLEGRO_ADD, ALLEGRO_ONE, ALLEGRO_ZERO);
-    al_draw_scaled_bitmap(from, 0, 0, fromSize, fromSize, x, y, size, size, 0);
+    al_draw_scaled_bitmap(picture, 0, 0, WINDOW_SIZE, WINDOW_SIZE, x, y, size, size, 0);
 }
 
 ALLEGRO_BITMAP* CreateVideoBitmap(int size, int flags)
@@ -97,9 +97,7 @@ Sampling SamplingFor(const PictureBox& box)
 {
     if (box.size == WINDOW_SIZE)
         return Sampling::None;
-    if (box.size < WINDOW_SIZE)
-        return Sampling::Linear;
-    return box.size % WINDOW_SIZE == 0 ? Sampling::Nearest : Sampling::SharpLinear;
+    return box.size > WINDOW_SIZE ? Sampling::Nearest : Sampling::Linear;
 }
 
 std::size_t DrawPicture(ALLEGRO_BITMAP* picture, const ALLEGRO_TRANSFORM& camera)
@@ -116,7 +114,7 @@ std::size_t DrawPicture(ALLEGRO_BITMAP* picture, const ALLEGRO_TRANSFORM& camera
     return drawn;
 }
 
-void ShowPicture(ALLEGRO_BITMAP* picture, ALLEGRO_BITMAP* target, ALLEGRO_BITMAP* sharpStep)
+void ShowPicture(ALLEGRO_BITMAP* picture, ALLEGRO_BITMAP* target, ALLEGRO_BITMAP* blended)
 {
     ALLEGRO_STATE state;
     al_store_state(&state, ALLEGRO_STATE_BLENDER);
@@ -126,18 +124,13 @@ void ShowPicture(ALLEGRO_BITMAP* picture, ALLEGRO_BITMAP* target, ALLEGRO_BITMAP
     const int width = al_get_bitmap_width(target);
     const int height = al_get_bitmap_height(target);
     const PictureBox box = FitPicture(width, height);
-    const Sampling sampling = SamplingFor(box);
 
-    // A whole multiple of the picture, then the small remaining step with linear sampling:
-    // every game pixel keeps an even, sharp square and only its edges are blended.
     ALLEGRO_BITMAP* shown = picture;
-    int shownSize = WINDOW_SIZE;
-    if ((sampling == Sampling::SharpLinear || sampling == Sampling::Linear) && sharpStep != nullptr) {
-        shownSize = std::max(1, box.size / WINDOW_SIZE) * WINDOW_SIZE;
-        al_set_target_bitmap(sharpStep);
+    if (SamplingFor(box) == Sampling::Linear && blended != nullptr) {
+        al_set_target_bitmap(blended);
         al_use_transform(&identity);
-        CopyScaled(picture, WINDOW_SIZE, 0, 0, shownSize);
-        shown = sharpStep;
+        CopyScaled(picture, 0, 0, WINDOW_SIZE);
+        shown = blended;
     }
 
     al_set_target_bitmap(target);
@@ -147,7 +140,7 @@ void ShowPicture(ALLEGRO_BITMAP* picture, ALLEGRO_BITMAP* target, ALLEGRO_BITMAP
     ClearToBlack(box.left, 0, box.size, box.top);
     ClearToBlack(box.left, box.top + box.size, box.size, height - box.top - box.size);
     al_reset_clipping_rectangle();
-    CopyScaled(shown, shownSize, box.left, box.top, box.size);
+    CopyScaled(shown, box.left, box.top, box.size);
     al_restore_state(&state);
 }
 
@@ -159,8 +152,8 @@ Screen::Screen(ALLEGRO_DISPLAY* display) : display_(display)
 
 Screen::~Screen()
 {
-    if (sharpStep_ != nullptr)
-        al_destroy_bitmap(sharpStep_);
+    if (blended_ != nullptr)
+        al_destroy_bitmap(blended_);
     if (picture_ != nullptr)
         al_destroy_bitmap(picture_);
     al_destroy_display(display_);
@@ -213,31 +206,12 @@ void Screen::ShowFrame(const ALLEGRO_TRANSFORM& camera)
         skyCleared_ = true;
         return;
     }
-    ALLEGRO_BITMAP* picture = Picture();
-    DrawPicture(picture, camera);
-    ShowPicture(picture, backbuffer, SharpStep(box.size));
-    al_flip_display();
-    skyCleared_ = false;
-}
-
-ALLEGRO_BITMAP* Screen::Picture()
-{
     if (picture_ == nullptr)
         picture_ = CreateVideoBitmap(WINDOW_SIZE, 0);
-    return picture_;
-}
-
-ALLEGRO_BITMAP* Screen::SharpStep(int size)
-{
-    const Sampling sampling = SamplingFor(FitPicture(size, size));
-    if (sampling != Sampling::SharpLinear && sampling != Sampling::Linear)
-        return nullptr;
-    const int stepSize = std::max(1, size / WINDOW_SIZE) * WINDOW_SIZE;
-    if (sharpStep_ != nullptr && al_get_bitmap_width(sharpStep_) != stepSize) {
-        al_destroy_bitmap(sharpStep_);
-        sharpStep_ = nullptr;
-    }
-    if (sharpStep_ == nullptr)
-        sharpStep_ = CreateVideoBitmap(stepSize, ALLEGRO_MIN_LINEAR | ALLEGRO_MAG_LINEAR);
-    return sharpStep_;
+    if (blended_ == nullptr && SamplingFor(box) == Sampling::Linear)
+        blended_ = CreateVideoBitmap(WINDOW_SIZE, ALLEGRO_MIN_LINEAR | ALLEGRO_MAG_LINEAR);
+    DrawPicture(picture_, camera);
+    ShowPicture(picture_, backbuffer, blended_);
+    al_flip_display();
+    skyCleared_ = false;
 }

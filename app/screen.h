@@ -35,12 +35,15 @@ int StartWindowSize(int monitorWidth, int monitorHeight);
 // part of it that panels leave free; two thirds of it leaves room for them anyway.
 int OpeningWindowSize();
 
-// How the picture is brought to its size in the window.
+// How the picture is brought to its size in the window. Enlarged, each window pixel shows
+// the game pixel under its centre: at whole-number scales every game pixel is an equal
+// square, and at others squares differ by one window pixel at most but stay crisp. (First
+// enlarging to the whole multiple below and blending the rest looks smoother, but costs
+// twice as much on a software renderer, more than a 1920x1080 frame can spare.)
 enum class Sampling {
-    None,         // the window is the picture's size: the world is drawn straight into it
-    Nearest,      // a whole-number scale: every game pixel an equal square of window pixels
-    SharpLinear,  // more than 1 but not whole: nearest to the whole multiple below, then linear
-    Linear,       // smaller than the picture
+    None,     // the window is the picture's size: the world is drawn straight into it
+    Nearest,  // enlarged
+    Linear,   // shrunk: blending keeps thin lines from vanishing between samples
 };
 Sampling SamplingFor(const PictureBox& box);
 
@@ -49,10 +52,10 @@ Sampling SamplingFor(const PictureBox& box);
 // transform are left as they were.
 std::size_t DrawPicture(ALLEGRO_BITMAP* picture, const ALLEGRO_TRANSFORM& camera);
 
-// Shows picture as the largest centred square of target, black around it. sharpStep is a
-// scratch bitmap for SharpLinear, at least the whole multiple below the scale in size; with
-// none, linear sampling is used there. Leaves target as the drawing target, untransformed.
-void ShowPicture(ALLEGRO_BITMAP* picture, ALLEGRO_BITMAP* target, ALLEGRO_BITMAP* sharpStep);
+// Shows picture as the largest centred square of target, black around it. blended is a
+// picture-sized copy that samples linearly, for Linear; with none, picture's own sampling is
+// used. Leaves target as the drawing target, untransformed.
+void ShowPicture(ALLEGRO_BITMAP* picture, ALLEGRO_BITMAP* target, ALLEGRO_BITMAP* blended);
 
 // What the game loop asks of its window; Screen is the real one.
 class GameWindow {
@@ -89,11 +92,8 @@ public:
     void ShowFrame(const ALLEGRO_TRANSFORM& camera);
 
 private:
-    ALLEGRO_BITMAP* Picture();
-    ALLEGRO_BITMAP* SharpStep(int size);
-
     ALLEGRO_DISPLAY* display_;
     ALLEGRO_BITMAP* picture_ = nullptr;
-    ALLEGRO_BITMAP* sharpStep_ = nullptr;
+    ALLEGRO_BITMAP* blended_ = nullptr;
     bool skyCleared_ = false;  // the backbuffer holds a cleared sky, ready for a plain frame
 };

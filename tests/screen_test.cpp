@@ -179,9 +179,9 @@ TEST_F(ScreenTest, ThePictureBeforeScalingIsTheWindowsOwnFrame)
     al_destroy_bitmap(picture);
 }
 
-// At whole-number scales each game pixel is an equal square of window pixels, and it is
-// the pixel a pointer there maps to; the rest of the window is black.
-TEST(ShowPicture, WholeScalesCopyEachGamePixelToASquareWithBlackAround)
+// Enlarged, every window pixel shows the game pixel a pointer there maps to (at whole-number
+// scales, equal squares); the rest of the window is black.
+TEST(ShowPicture, EachWindowPixelShowsTheGamePixelThePointerMapsToWithBlackAround)
 {
     ALLEGRO_BITMAP* picture = al_create_bitmap(WINDOW_SIZE, WINDOW_SIZE);
     ALLEGRO_LOCKED_REGION* region = al_lock_bitmap(picture, ALLEGRO_PIXEL_FORMAT_ABGR_8888, ALLEGRO_LOCK_WRITEONLY);
@@ -196,7 +196,7 @@ TEST(ShowPicture, WholeScalesCopyEachGamePixelToASquareWithBlackAround)
 
     const struct {
         int width, height;
-    } windows[] = {{1300, 1200}, {1200, 1801}, {600, 600}};
+    } windows[] = {{1300, 1200}, {1200, 1801}, {600, 600}, {1920, 1080}, {1000, 1403}};
     for (const auto& w : windows) {
         SCOPED_TRACE(testing::Message() << w.width << "x" << w.height);
         Canvas window(w.width, w.height, al_map_rgb(200, 0, 200));
