@@ -1,6 +1,5 @@
 #include "app/screen.h"
 
-#include <allegro5/allegro_primitives.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -196,7 +195,10 @@ void Screen::ShowFrame(const ALLEGRO_TRANSFORM& camera)
     ALLEGRO_BITMAP* backbuffer = al_get_backbuffer(display_);
     const PictureBox box = FitPicture(al_get_bitmap_width(backbuffer), al_get_bitmap_height(backbuffer));
     al_set_target_bitmap(backbuffer);
-    if (SamplingFor(box) == Sampling::None) {
+    if (SamplingFor(box) != Sampling::None && picture_ == nullptr)
+        picture_ = CreateVideoBitmap(WINDOW_SIZE, 0);
+    // Without a picture of its own (no video memory left) the world is drawn unscaled.
+    if (SamplingFor(box) == Sampling::None || picture_ == nullptr) {
         if (!skyCleared_)
             al_clear_to_color(Sky());
         al_use_transform(&camera);
@@ -206,8 +208,6 @@ void Screen::ShowFrame(const ALLEGRO_TRANSFORM& camera)
         skyCleared_ = true;
         return;
     }
-    if (picture_ == nullptr)
-        picture_ = CreateVideoBitmap(WINDOW_SIZE, 0);
     if (blended_ == nullptr && SamplingFor(box) == Sampling::Linear)
         blended_ = CreateVideoBitmap(WINDOW_SIZE, ALLEGRO_MIN_LINEAR | ALLEGRO_MAG_LINEAR);
     DrawPicture(picture_, camera);
