@@ -33,15 +33,6 @@ int ToGame(int at, int start, int size)
     return static_cast<int>(std::clamp<std::int64_t>(pixel, 0, WINDOW_SIZE - 1));
 }
 
-// Clears the rectangle only: what the picture will cover is not cleared first.
-void ClearToBlack(int x, int y, int width, int height)
-{
-    if (width <= 0 || height <= 0)
-        return;
-    al_set_clipping_rectangle(x, y, width, height);
-    al_clear_to_color(al_map_rgb(0, 0, 0));
-}
-
 // The picture is opaque: copying it over whatever lies beneath saves reading the target.
 void CopyScaled(ALLEGRO_BITMAP* picture, int x, int y, int size)
 {
@@ -134,11 +125,9 @@ void ShowPicture(ALLEGRO_BITMAP* picture, ALLEGRO_BITMAP* target, ALLEGRO_BITMAP
 
     al_set_target_bitmap(target);
     al_use_transform(&identity);
-    ClearToBlack(0, 0, box.left, height);
-    ClearToBlack(box.left + box.size, 0, width - box.left - box.size, height);
-    ClearToBlack(box.left, 0, box.size, box.top);
-    ClearToBlack(box.left, box.top + box.size, box.size, height - box.top - box.size);
-    al_reset_clipping_rectangle();
+    // One clear of the whole window measured faster than four clipped clears of the borders
+    // on the software renderer.
+    al_clear_to_color(al_map_rgb(0, 0, 0));
     CopyScaled(shown, box.left, box.top, box.size);
     al_restore_state(&state);
 }
