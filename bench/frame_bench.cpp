@@ -60,8 +60,10 @@ struct Size {
     int height;
 };
 
-// Fullscreen on the common screens, and a window at twice the picture.
+// The game's own frame at 600 by 600 (drawn straight, to compare with frame/), fullscreen on
+// the common screens, and a window at twice the picture.
 const Size SCALED_SIZES[] = {
+    {"600x600", 600, 600},
     {"1920x1080", 1920, 1080},
     {"2560x1440", 2560, 1440},
     {"3840x2160", 3840, 2160},
