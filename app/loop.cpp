@@ -95,7 +95,8 @@ void GameLoop::ToggleFullscreen(std::int64_t timerCount)
         windowedHeight_ = height;
     }
     if (!window_->AskFullscreen(on)) {
-        window_->Say(on ? "platformer: fullscreen is not available here; the game goes on in its window"
+        window_->Say(on ? "platformer: fullscreen is not available (no window manager offers it); the game goes on "
+                          "in its window"
                         : "platformer: the window cannot leave fullscreen here");
         return;
     }

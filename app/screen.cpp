@@ -7,6 +7,7 @@
 #include <string>
 
 #include "app/output.h"
+#include "app/window_manager.h"
 #include "app/world.h"
 
 namespace {
@@ -159,6 +160,8 @@ int Screen::Height() const
 
 bool Screen::AskFullscreen(bool on)
 {
+    if (on && !WindowManagerOffersFullscreen())
+        return false;
     return al_set_display_flag(display_, ALLEGRO_FULLSCREEN_WINDOW, on);
 }
 

@@ -63,7 +63,7 @@ public:
     virtual ~GameWindow() = default;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
-    // Asks for fullscreen (or back to the window); false when the library cannot even ask.
+    // Asks for fullscreen (or back to the window); false when it cannot even be asked for.
     virtual bool AskFullscreen(bool on) = 0;
     virtual void AcknowledgeResize() = 0;
     virtual void Resize(int width, int height) = 0;
