@@ -16,8 +16,8 @@ inline bool IsStaleTick(std::int64_t queuedAtCount, std::int64_t timerCount)
     return timerCount - queuedAtCount > MAX_TICKS_BEHIND;
 }
 
-// How long a switch to or from fullscreen may wait for the window manager, in ticks. X11 has
-// nothing to tell us that no window manager is running: only that nothing happens.
+// How long a switch to or from fullscreen may wait for the window manager, in ticks: one
+// that offers fullscreen may still ignore the request, and then nothing at all happens.
 constexpr std::int64_t FULLSCREEN_ANSWER_TICKS = 60;
 
 // What the event loop decides, event by event: when the game ends, which timer events run
