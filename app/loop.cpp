@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/input.h"
+#include "app/screen.h"
 #include "app/world.h"
 
 namespace {
@@ -14,6 +15,15 @@ bool IsEscape(const ALLEGRO_EVENT& ev)
     return keyboard && ev.keyboard.keycode == ALLEGRO_KEY_ESCAPE;
 }
 
+// Alt+Enter as typed: the key-down event does not say which modifiers are held, the
+// character event does. A held Enter repeats its character: one switch per press.
+bool IsAltEnter(const ALLEGRO_EVENT& ev)
+{
+    return ev.type == ALLEGRO_EVENT_KEY_CHAR && !ev.keyboard.repeat &&
+           (ev.keyboard.keycode == ALLEGRO_KEY_ENTER || ev.keyboard.keycode == ALLEGRO_KEY_PAD_ENTER) &&
+           (ev.keyboard.modifiers & ALLEGRO_KEYMOD_ALT) != 0;
+}
+
 }  // namespace
 
 void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int64_t timerCount)
@@ -23,7 +33,19 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
 
     switch (ev.type) {
     case ALLEGRO_EVENT_KEY_DOWN:
+        if (ev.keyboard.keycode == ALLEGRO_KEY_F11)
+            ToggleFullscreen(timerCount);
+        if (window_ != nullptr) {
+            // Blocks land under the pointer whatever the picture's size and place in the window.
+            const GamePixel pointer = PointerToGame(window_->Width(), window_->Height(), mouseX, mouseY);
+            mouseX = pointer.x;
+            mouseY = pointer.y;
+        }
         HandleKeyDown(ev.keyboard.keycode, mouseX, mouseY);
+        break;
+    case ALLEGRO_EVENT_KEY_CHAR:
+        if (IsAltEnter(ev))
+            ToggleFullscreen(timerCount);
         break;
     case ALLEGRO_EVENT_KEY_UP:
         HandleKeyUp(ev.keyboard.keycode);
@@ -42,6 +64,10 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
             }
         }
         RemovalPass();
+        CheckFullscreenAnswered(timerCount);
+        break;
+    case ALLEGRO_EVENT_DISPLAY_RESIZE:
+        WindowResized(ev);
         break;
     default:
         break;
@@ -55,4 +81,54 @@ std::string GameLoop::StartFrame(double now)
     std::ostringstream line;
     PrintFrameRate(lastFrameTime_, now, line);
     return line.str();
+}
+
+void GameLoop::ToggleFullscreen(std::int64_t timerCount)
+{
+    if (window_ == nullptr || ask_.waiting)
+        return;
+    const bool on = !fullscreen_;
+    const int width = window_->Width();
+    const int height = window_->Height();
+    if (on) {
+        windowedWidth_ = width;
+        windowedHeight_ = height;
+    }
+    if (!window_->AskFullscreen(on)) {
+        window_->Say(on ? "platformer: fullscreen is not available (no window manager offers it); the game goes on "
+                          "in its window"
+                        : "platformer: the window cannot leave fullscreen here");
+        return;
+    }
+    ask_ = FullscreenAsk{true, on, timerCount, width, height};
+    // On X11 the library waits for the window manager itself, and has the new size already.
+    if (window_->Width() != width || window_->Height() != height)
+        FullscreenAnswered();
+}
+
+void GameLoop::WindowResized(const ALLEGRO_EVENT& ev)
+{
+    if (window_ == nullptr)
+        return;
+    window_->AcknowledgeResize();
+    // A move of the window comes as a resize to the same size: that answers nothing.
+    if (ask_.waiting && (ev.display.width != ask_.width || ev.display.height != ask_.height))
+        FullscreenAnswered();
+}
+
+void GameLoop::FullscreenAnswered()
+{
+    ask_.waiting = false;
+    fullscreen_ = ask_.on;
+    if (!fullscreen_ && (window_->Width() != windowedWidth_ || window_->Height() != windowedHeight_))
+        window_->Resize(windowedWidth_, windowedHeight_);
+}
+
+void GameLoop::CheckFullscreenAnswered(std::int64_t timerCount)
+{
+    if (!ask_.waiting || timerCount - ask_.since < FULLSCREEN_ANSWER_TICKS)
+        return;
+    ask_.waiting = false;
+    window_->Say(ask_.on ? "platformer: no window manager made the window fullscreen; the game goes on in its window"
+                         : "platformer: no window manager brought the window back from fullscreen");
 }

@@ -9,6 +9,7 @@
 #include "app/loop.h"
 #include "app/options.h"
 #include "app/output.h"
+#include "app/screen.h"
 #include "app/world.h"
 #include "resources/ImageCache.h"
 
@@ -50,7 +51,9 @@ int main(int argc, char** argv)
         return -1;
     }
     al_set_new_window_title("Platformer");
-    display = al_create_display(WINDOW_SIZE, WINDOW_SIZE);
+    al_set_new_display_flags(ALLEGRO_RESIZABLE);
+    const int windowSize = OpeningWindowSize();
+    display = al_create_display(windowSize, windowSize);
     if (display == nullptr) {
         ReportNoWindow();
         delete player;
@@ -84,7 +87,8 @@ int main(int argc, char** argv)
     al_register_event_source(event_queue, al_get_timer_event_source(timer));
     al_register_event_source(event_queue, al_get_keyboard_event_source());
 
-    GameLoop loop(timer, al_get_time());
+    Screen screen(display);  // from here on the screen owns the window
+    GameLoop loop(timer, al_get_time(), &screen);
     FrameRateOutput frameRate;
     al_start_timer(timer);
 
@@ -98,17 +102,15 @@ int main(int argc, char** argv)
 
         if (loop.FrameDue(al_is_event_queue_empty(event_queue))) {
             frameRate.Write(loop.StartFrame(al_get_time()));
-            DrawWorld();
-            al_flip_display();
-            al_clear_to_color(al_map_rgb(70, 200, 255));
+            screen.ShowFrame(loop.Camera());
         }
     }
 
-    // --- Shutdown: objects, then pictures, then the library's handles ---
+    // --- Shutdown: objects, then pictures, then the library's handles; the window goes last,
+    // with the screen ---
     DestroyPass();
     DestroyAllImages();
     al_destroy_timer(timer);
     al_destroy_event_queue(event_queue);
-    al_destroy_display(display);
     return 0;
 }

@@ -25,7 +25,7 @@ void PrintHelp(std::ostream& out)
         << "      --version   print the name and version and exit\n\n"
         << "Keys:\n";
     for (const KeyHelp& row : Controls())
-        out << "  " << std::left << std::setw(14) << row.keys << row.action << '\n';
+        out << "  " << std::left << std::setw(17) << row.keys << row.action << '\n';
     out << "The mouse only points: its buttons and wheel do nothing.\n\n"
         << "Files:\n"
         << "  ";
@@ -56,6 +56,7 @@ const std::vector<KeyHelp>& Controls()
         {"Space", "Add the blocks of LoadLevel.txt (every press adds them again)"},
         {"S", snowBurst.c_str()},
         {"R", "Put the figure back at its start, at the top of the world"},
+        {"F11 / Alt+Enter", "Switch between the window and fullscreen"},
         {"Escape", "Quit (closing the window does the same)"},
     };
     return rows;

@@ -9,6 +9,12 @@
 // clear, which cannot return before all drawing queued so far is done: if they cost no
 // more than the plain ones, the flip was already waiting and the plain numbers are whole.
 // The X server's own work (taking each flipped frame) is in the wall time only.
+//
+// The scaled frames are the game's in a window of another size (fullscreen on common
+// screens): the world drawn into the 600 by 600 picture, shown as the largest centred square,
+// and flipped. Their parts are timed apart too: showing a picture already drawn, and the
+// flip alone. The X server's
+// screen must be as large as the largest window (scripts/bench starts it so).
 
 #include <allegro5/allegro.h>
 #include <allegro5/allegro_image.h>
@@ -22,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "app/screen.h"
 #include "app/world.h"
 #include "bench_world.h"
 #include "resources/ImageCache.h"
@@ -48,7 +55,24 @@ const Scene SCENES[] = {
     {"empty", 0, 0, 0},
 };
 
+struct Size {
+    const char* name;
+    int width;
+    int height;
+};
+
+// The game's own frame at 600 by 600 (drawn straight, to compare with frame/), fullscreen on
+// the common screens, and a window at twice the picture.
+const Size SCALED_SIZES[] = {
+    {"600x600", 600, 600},
+    {"1920x1080", 1920, 1080},
+    {"2560x1440", 2560, 1440},
+    {"3840x2160", 3840, 2160},
+    {"1200x1200", 1200, 1200},
+};
+
 ALLEGRO_DISPLAY* display = nullptr;
+Screen* screen = nullptr;
 
 // The figure, then blocks and snow in the game's runs until each count is reached.
 std::vector<Kind> SceneKinds(const Scene& scene)
@@ -132,6 +156,66 @@ void BM_Frame(benchmark::State& state, const Scene* scene, bool readback)
     ClearWorld();
 }
 
+// The window at this size, for the scaled frames; back to 600 by 600 for the plain ones.
+bool SizeWindow(int width, int height)
+{
+    if (al_get_display_width(display) != width || al_get_display_height(display) != height)
+        al_resize_display(display, width, height);
+    al_set_target_backbuffer(display);
+    return al_get_display_width(display) == width && al_get_display_height(display) == height;
+}
+
+void BM_ScaledFrame(benchmark::State& state, const Scene* scene, const Size* size, bool readback)
+{
+    if (!SizeWindow(size->width, size->height)) {
+        state.SkipWithError("the window could not take this size (is the X screen large enough?)");
+        return;
+    }
+    BuildWorld(SceneKinds(*scene), Placement::OnScreen, GetImage("Blocks.png"), GetImage("Quillorn.png"));
+    ALLEGRO_TRANSFORM camera;
+    al_identity_transform(&camera);
+    for (int i = 0; i < WARM_UP_FRAMES; ++i)
+        screen->ShowFrame(camera);
+    for (auto _ : state) {
+        screen->ShowFrame(camera);
+        if (readback)
+            ReadOnePixel();
+    }
+    state.counters["objects"] = static_cast<double>(objects.size());
+    ClearWorld();
+    SizeWindow(WINDOW_SIZE, WINDOW_SIZE);
+}
+
+enum class Part { Show, FlipOnly };
+
+// One part of the scaled frame, the picture drawn once before.
+void BM_ScaledPart(benchmark::State& state, Part part, const Size* size)
+{
+    if (!SizeWindow(size->width, size->height)) {
+        state.SkipWithError("the window could not take this size (is the X screen large enough?)");
+        return;
+    }
+    BuildWorld(SceneKinds(SCENES[0]), Placement::OnScreen, GetImage("Blocks.png"), GetImage("Quillorn.png"));
+    ALLEGRO_BITMAP* picture = al_create_bitmap(WINDOW_SIZE, WINDOW_SIZE);
+    ALLEGRO_TRANSFORM camera;
+    al_identity_transform(&camera);
+    DrawPicture(picture, camera);
+    ALLEGRO_BITMAP* backbuffer = al_get_backbuffer(display);
+    auto once = [&] {
+        if (part == Part::Show)
+            ShowPicture(picture, backbuffer, nullptr);
+        al_flip_display();
+        ReadOnePixel();
+    };
+    for (int i = 0; i < WARM_UP_FRAMES; ++i)
+        once();
+    for (auto _ : state)
+        once();
+    al_destroy_bitmap(picture);
+    ClearWorld();
+    SizeWindow(WINDOW_SIZE, WINDOW_SIZE);
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
@@ -150,6 +234,28 @@ int main(int argc, char** argv)
                 ->ComputeStatistics("min", Fastest);
         }
     }
+    for (const Size& size : SCALED_SIZES) {
+        for (const Scene* scene : {&SCENES[0], &SCENES[4]}) {
+            for (bool readback : {false, true}) {
+                const std::string name = std::string(readback ? "frame_scaled_readback/" : "frame_scaled/") +
+                                         scene->name + "/" + size.name;
+                benchmark::RegisterBenchmark(name.c_str(), BM_ScaledFrame, scene, &size, readback)
+                    ->Unit(benchmark::kMillisecond)
+                    ->UseRealTime()
+                    ->MeasureProcessCPUTime()
+                    ->ComputeStatistics("min", Fastest);
+            }
+        }
+        const std::pair<const char*, Part> parts[] = {{"show", Part::Show}, {"flip", Part::FlipOnly}};
+        for (const auto& [partName, part] : parts) {
+            const std::string name = std::string("frame_scaled_part/") + partName + "/" + size.name;
+            benchmark::RegisterBenchmark(name.c_str(), BM_ScaledPart, part, &size)
+                ->Unit(benchmark::kMillisecond)
+                ->UseRealTime()
+                ->MeasureProcessCPUTime()
+                ->ComputeStatistics("min", Fastest);
+        }
+    }
     benchmark::Initialize(&argc, argv);
     if (benchmark::ReportUnrecognizedArguments(argc, argv))
         return 1;
@@ -163,6 +269,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "frame_bench: no window could be opened (is DISPLAY set to a running X server?)\n");
         return 1;
     }
+    screen = new Screen(display);  // the game's own frame at other sizes; it owns the window
     // The game loads its pictures from the working folder; so does the benchmark.
     if (chdir(pictures.c_str()) != 0) {
         std::fprintf(stderr, "frame_bench: cannot enter the pictures folder %s\n", pictures.c_str());
@@ -182,6 +289,6 @@ int main(int argc, char** argv)
 
     ClearWorld();
     DestroyAllImages();
-    al_destroy_display(display);
+    delete screen;
     return 0;
 }

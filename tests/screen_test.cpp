@@ -1,0 +1,272 @@
+// The window at any size: where the picture goes, what it shows, and where Down puts blocks.
+
+#include <allegro5/keycodes.h>
+
+#include <algorithm>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "app/input.h"
+#include "app/loop.h"
+#include "app/screen.h"
+#include "objects/Snow.h"
+#include "test_support.h"
+
+namespace {
+
+// A window that does what the loop asks at once, and remembers what it was asked.
+struct FakeWindow : GameWindow {
+    int width = WINDOW_SIZE;
+    int height = WINDOW_SIZE;
+    bool libraryAsks = true;  // false: the library cannot even ask
+    int acknowledged = 0;
+    std::vector<bool> asked;
+    std::vector<std::pair<int, int>> resizedTo;
+    std::vector<std::string> said;
+
+    int Width() const override { return width; }
+    int Height() const override { return height; }
+    bool AskFullscreen(bool on) override
+    {
+        asked.push_back(on);
+        return libraryAsks;
+    }
+    void AcknowledgeResize() override { ++acknowledged; }
+    void Resize(int w, int h) override { resizedTo.emplace_back(w, h); }
+    void Say(const char* line) override { said.emplace_back(line); }
+};
+
+ALLEGRO_EVENT Key(ALLEGRO_EVENT_TYPE type, int keycode, unsigned modifiers = 0, bool repeat = false)
+{
+    ALLEGRO_EVENT ev{};
+    ev.type = type;
+    ev.keyboard.keycode = keycode;
+    ev.keyboard.modifiers = modifiers;
+    ev.keyboard.repeat = repeat;
+    return ev;
+}
+
+std::vector<unsigned char> Pixels(ALLEGRO_BITMAP* bitmap)
+{
+    const int w = al_get_bitmap_width(bitmap), h = al_get_bitmap_height(bitmap);
+    std::vector<unsigned char> pixels;
+    ALLEGRO_LOCKED_REGION* region = al_lock_bitmap(bitmap, ALLEGRO_PIXEL_FORMAT_ABGR_8888, ALLEGRO_LOCK_READONLY);
+    for (int y = 0; y < h; ++y) {
+        const auto* row = static_cast<const unsigned char*>(region->data) + y * region->pitch;
+        pixels.insert(pixels.end(), row, row + w * 4);
+    }
+    al_unlock_bitmap(bitmap);
+    return pixels;
+}
+
+class ScreenTest : public WorldTest {
+protected:
+    ALLEGRO_TIMER* gameTimer = al_create_timer(TICK_SECONDS);
+    FakeWindow window;
+    GameLoop loop{gameTimer, 0.0, &window};
+    std::int64_t now = 0;  // the game timer's count, as of the latest tick
+
+    ~ScreenTest() override { al_destroy_timer(gameTimer); }
+
+    void Tick(std::int64_t timerCount)
+    {
+        ALLEGRO_EVENT ev{};
+        ev.type = ALLEGRO_EVENT_TIMER;
+        ev.timer.source = gameTimer;
+        ev.timer.count = timerCount;
+        now = timerCount;
+        loop.Handle(ev, 0, 0, now);
+    }
+    // The window manager gives the window this size.
+    void Resized(int w, int h)
+    {
+        window.width = w;
+        window.height = h;
+        ALLEGRO_EVENT ev{};
+        ev.type = ALLEGRO_EVENT_DISPLAY_RESIZE;
+        ev.display.width = w;
+        ev.display.height = h;
+        loop.Handle(ev, 0, 0, now);
+    }
+    void Press(const ALLEGRO_EVENT& ev, int mouseX = 0, int mouseY = 0) { loop.Handle(ev, mouseX, mouseY, now); }
+};
+
+TEST(PictureBox, TheWindowOpensAtTheLargestWholeMultipleInTwoThirdsOfTheMonitor)
+{
+    const struct {
+        int width, height, side;
+    } monitors[] = {{1024, 768, 600},  {800, 600, 600},    {1920, 1080, 600},  {2560, 1440, 600},
+                    {3840, 2160, 1200}, {2160, 3840, 1200}, {5120, 2880, 1800}, {7680, 4320, 2400}};
+    for (const auto& m : monitors)
+        EXPECT_EQ(StartWindowSize(m.width, m.height), m.side) << m.width << "x" << m.height;
+}
+
+// For every size of window, a pointer over a game pixel places the blocks where a pointer
+// over that pixel places them in the 600 by 600 window; over the black, at the nearest edge.
+TEST_F(ScreenTest, DownPlacesBlocksUnderThePointerAtEverySize)
+{
+    const struct {
+        int width, height;
+    } windows[] = {{600, 600},  {1200, 1200}, {1800, 1300}, {1920, 1080}, {1080, 1920},
+                   {3840, 2160}, {900, 700},   {601, 601},   {300, 300},   {150, 400}};
+    const GamePixel targets[] = {{0, 0}, {599, 599}, {10, 20}, {300, 300}, {433, 17}, {0, 599}};
+    for (const auto& w : windows) {
+        const PictureBox box = FitPicture(w.width, w.height);
+        for (const GamePixel& g : targets) {
+            SCOPED_TRACE(testing::Message() << w.width << "x" << w.height << ", game pixel " << g.x << "," << g.y);
+            // The window pixel showing the middle of the game pixel.
+            const int px = box.left + (2 * g.x + 1) * box.size / (2 * WINDOW_SIZE);
+            const int py = box.top + (2 * g.y + 1) * box.size / (2 * WINDOW_SIZE);
+            window.width = w.width;
+            window.height = w.height;
+            StartWorld();
+            HandleKeyDown(ALLEGRO_KEY_DOWN, g.x, g.y);  // the 600 by 600 window
+            const float todayX = objects[1]->GetX(), todayY = objects[1]->GetY();
+            // A shrunk window shows several game pixels in one of its own: any of them will do.
+            const float slack = box.size < WINDOW_SIZE ? WINDOW_SIZE / box.size : 0;
+            StartWorld();
+            Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_DOWN), px, py);
+            ASSERT_EQ(objects.size(), 3u);
+            EXPECT_NEAR(objects[1]->GetX(), todayX, slack);
+            EXPECT_NEAR(objects[1]->GetY(), todayY, slack);
+        }
+    }
+    // Over the black, beyond the window's edges, and on the picture's last pixels.
+    const struct {
+        int width, height, px, py;
+        GamePixel game;
+    } edges[] = {{1920, 1080, 100, 540, {0, 300}},    {1920, 1080, 1900, 1079, {599, 599}},
+                 {1920, 1080, 419, 0, {0, 0}},        {1920, 1080, 420, 0, {0, 0}},
+                 {1920, 1080, 1499, 0, {599, 0}},     {1920, 1080, 1500, 0, {599, 0}},
+                 {1080, 1920, 540, 200, {300, 0}},    {1080, 1920, 540, 1600, {300, 599}},
+                 {600, 600, -40, 700, {0, 599}},      {1200, 1200, 2, 3, {1, 1}}};
+    for (const auto& e : edges) {
+        SCOPED_TRACE(testing::Message() << e.width << "x" << e.height << ", pointer " << e.px << "," << e.py);
+        EXPECT_EQ(PointerToGame(e.width, e.height, e.px, e.py), e.game);
+    }
+}
+
+// Drawn into a picture of its own, the world is bit for bit the frame the window shows at
+// 600 by 600, and what lies outside the view is still left out.
+TEST_F(ScreenTest, ThePictureBeforeScalingIsTheWindowsOwnFrame)
+{
+    FrameSheet blocks{4, 1, Cube::SIZE, Cube::SIZE};
+    FrameSheet figure{9, 4, Player::WIDTH, Player::HEIGHT};
+    player->Init(figure.bitmap());
+    player->GameObject::Init(2000, 700, 0, 0, 0, 0, Player::WIDTH, Player::HEIGHT);
+    std::mt19937 gen(15);
+    std::uniform_real_distribution<float> anywhere(-500.0f, 4000.0f);
+    for (int i = 0; i < 600; ++i) {
+        objects.push_back(new Cube(anywhere(gen), anywhere(gen), blocks.bitmap()));
+        objects.push_back(new Snow(anywhere(gen), anywhere(gen)));
+    }
+
+    // A wide window: the tick sets the view on it, and the picture is drawn apart.
+    Canvas wide(1500, 800, al_map_rgb(1, 2, 3));
+    Tick(0);
+    ALLEGRO_BITMAP* picture = al_create_bitmap(WINDOW_SIZE, WINDOW_SIZE);
+    const std::size_t drawn = DrawPicture(picture, loop.Camera());
+    EXPECT_EQ(al_get_target_bitmap(), wide.bitmap());
+
+    // The plain frame of the same tick, drawn straight into a 600 by 600 window.
+    Canvas today(WINDOW_SIZE, WINDOW_SIZE);
+    al_use_transform(&loop.Camera());
+    DrawWorld();
+    EXPECT_TRUE(Pixels(picture) == Pixels(today.bitmap()));
+    EXPECT_LT(drawn, objects.size() / 2) << "what is out of view is left out";
+    EXPECT_GT(drawn, 10u);
+    al_destroy_bitmap(picture);
+}
+
+// Enlarged, every window pixel shows the game pixel a pointer there maps to (at whole-number
+// scales, equal squares); the rest of the window is black.
+TEST(ShowPicture, EachWindowPixelShowsTheGamePixelThePointerMapsToWithBlackAround)
+{
+    ALLEGRO_BITMAP* picture = al_create_bitmap(WINDOW_SIZE, WINDOW_SIZE);
+    ALLEGRO_LOCKED_REGION* region = al_lock_bitmap(picture, ALLEGRO_PIXEL_FORMAT_ABGR_8888, ALLEGRO_LOCK_WRITEONLY);
+    std::mt19937 gen(6);
+    for (int y = 0; y < WINDOW_SIZE; ++y) {
+        auto* row = static_cast<unsigned char*>(region->data) + y * region->pitch;
+        for (int i = 0; i < WINDOW_SIZE * 4; ++i)
+            row[i] = i % 4 == 3 ? 255 : static_cast<unsigned char>(gen() % 255 + 1);
+    }
+    al_unlock_bitmap(picture);
+    const std::vector<unsigned char> game = Pixels(picture);
+
+    const struct {
+        int width, height;
+    } windows[] = {{1300, 1200}, {1200, 1801}, {600, 600}, {1920, 1080}, {1000, 1403}};
+    for (const auto& w : windows) {
+        SCOPED_TRACE(testing::Message() << w.width << "x" << w.height);
+        Canvas window(w.width, w.height, al_map_rgb(200, 0, 200));
+        ShowPicture(picture, window.bitmap(), nullptr);
+        const std::vector<unsigned char> shown = Pixels(window.bitmap());
+        const PictureBox box = FitPicture(w.width, w.height);
+        const unsigned char black[4] = {0, 0, 0, 255};
+        int wrong = 0;
+        for (int y = 0; y < w.height; ++y) {
+            for (int x = 0; x < w.width; ++x) {
+                const bool inside = x >= box.left && x < box.left + box.size && y >= box.top && y < box.top + box.size;
+                const GamePixel g = PointerToGame(w.width, w.height, x, y);
+                const unsigned char* want = inside ? &game[(g.y * WINDOW_SIZE + g.x) * 4] : black;
+                wrong += !std::equal(want, want + 4, &shown[(y * w.width + x) * 4]);
+            }
+        }
+        EXPECT_EQ(wrong, 0);
+    }
+    al_destroy_bitmap(picture);
+}
+
+TEST_F(ScreenTest, F11AndAltEnterSwitchAndTheWindowComesBackAtItsSize)
+{
+    Resized(900, 700);
+    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));
+    EXPECT_EQ(window.asked, std::vector<bool>{true});
+    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));  // still waiting: one switch at a time
+    Resized(1920, 1080);
+    EXPECT_TRUE(loop.Fullscreen());
+
+    // The window manager brings the window back at another size: the game asks for its own.
+    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER, ALLEGRO_KEYMOD_ALT));
+    Resized(600, 600);
+    EXPECT_FALSE(loop.Fullscreen());
+    EXPECT_EQ(window.resizedTo, (std::vector<std::pair<int, int>>{{900, 700}}));
+
+    // Not a switch: a repeated Alt+Enter, Enter alone, F11's key-up and character.
+    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER, ALLEGRO_KEYMOD_ALT, true));
+    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER));
+    Press(Key(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_F11));
+    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_F11));
+    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_PAD_ENTER, ALLEGRO_KEYMOD_ALT));
+    EXPECT_EQ(window.asked, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(window.acknowledged, 3);
+    EXPECT_TRUE(window.said.empty());
+}
+
+// Without a window manager nothing answers: after a second the player is told, once, and
+// the game goes on in its window. Moving the window is no answer.
+TEST_F(ScreenTest, AnUnansweredOrRefusedSwitchIsToldOnceAndTheGameGoesOn)
+{
+    Tick(100);
+    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));
+    Resized(600, 600);  // a move
+    Tick(100 + FULLSCREEN_ANSWER_TICKS - 1);
+    EXPECT_TRUE(window.said.empty());
+    Tick(100 + FULLSCREEN_ANSWER_TICKS);
+    Tick(500);
+    ASSERT_EQ(window.said.size(), 1u);
+    EXPECT_EQ(window.said[0].rfind("platformer: ", 0), 0u);
+    EXPECT_FALSE(loop.Fullscreen());
+    EXPECT_TRUE(loop.FrameDue(true));
+    EXPECT_FALSE(loop.Done());
+
+    window.libraryAsks = false;
+    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));
+    Tick(1000);
+    EXPECT_EQ(window.said.size(), 2u);
+    EXPECT_EQ(window.asked, (std::vector<bool>{true, true}));
+    EXPECT_FALSE(loop.Fullscreen());
+}
+
+}  // namespace
