@@ -43,12 +43,12 @@ def build_game(repo, given=None, build_dir="build-mem"):
     return os.path.realpath(game)
 
 
-def session_xserver(log_dir, width=800, height=700):
+def session_xserver(log_dir, width=800, height=700, window_manager=False):
     """A started X server on the first free display of SESSION_DISPLAYS (default: the
     harness's choice), its log in log_dir; None when no display could be had."""
     from harness import XServer
     chosen = os.environ.get("SESSION_DISPLAYS", "").split() or None
-    server = XServer(width, height, log_dir=log_dir, displays=chosen)
+    server = XServer(width, height, log_dir=log_dir, displays=chosen, window_manager=window_manager)
     try:
         return server.start()
     except RuntimeError:
