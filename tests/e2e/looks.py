@@ -9,6 +9,7 @@ world (352,18) and falls onto the floor line: its top-left ends at world (352,58
 top-left at world (61,289), the figure at window (291,292), and the ruled lines (world
 y = 0, 15, 30, ...) at window rows 11, 26, ..., 596.
 """
+import math
 import re
 
 from harness import rules
@@ -130,3 +131,37 @@ def escape_ends_game(window, game, seconds):
     status = game.wait(seconds)
     assert status is not None, "the game was still running %s s after Escape" % seconds
     assert status == 0, "exit status %s after Escape, expected 0; stderr:\n%s" % (status, game.stderr())
+
+
+def picture_shown(left, top, size):
+    """A condition on a shot of the whole window: the picture as the square of side size at
+    (left, top), black all around it; enlarged, its ruled lines 15 x scale apart and scale
+    rows thick, give or take the one-pixel rounding of a picture enlarged by a fraction."""
+    right, bottom = left + size - 1, top + size - 1
+    scale = size / SIZE
+
+    def check(shot):
+        outside = shot.width * shot.height - size * size
+        black = shot.count("k") - shot.count("k", (left, top, right, bottom))
+        if black != outside:
+            return "%d of the %d pixels around the picture (%d,%d)-(%d,%d) are not black" % (
+                outside - black, outside, left, top, right, bottom)
+        # The picture reaches each side of its square: sky on its first and last columns and rows.
+        for side in ((left, top, left, bottom), (right, top, right, bottom),
+                     (left, top, right, top), (left, bottom, right, bottom)):
+            if not shot.count(".", side):
+                return "no sky along the picture's side (%d,%d)-(%d,%d): it does not fill its square" % side
+        if size < SIZE:
+            return None  # shrunk, the lines are blended into the sky
+        lines = shot.crop((left, top, right, bottom)).ruled_lines(size // 10)
+        tops = [y for y, _ in lines]
+        spacing = rules.RULED_LINE_SPACING * scale
+        gaps = [b - a for a, b in zip(tops, tops[1:])]
+        thick = sorted(set(t for _, t in lines))
+        if (len(lines) < SIZE // rules.RULED_LINE_SPACING - 2 or any(abs(g - spacing) > 1 for g in gaps)
+                or abs(tops[-1] - tops[0] - spacing * len(gaps)) > 1
+                or not set(thick) <= {math.floor(scale), math.ceil(scale)}):
+            return "ruled lines not %g apart and %g thick: %d lines, %s thick, tops %s" % (
+                spacing, scale, len(lines), thick, tops)
+        return None
+    return check

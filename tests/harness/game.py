@@ -213,6 +213,7 @@ class Window:
         self.conn = conn
         self.win = window
         self.root = conn.screen().root
+        self._released = 0.0
 
     @property
     def id(self):
@@ -230,6 +231,12 @@ class Window:
         g = self.win.get_geometry()
         return g.width, g.height
 
+    def resize(self, width, height):
+        """Asks for a new inside size, as dragging the window's corner would; a window manager
+        may hold the window to the size limits the game gave it."""
+        self.win.configure(width=width, height=height)
+        self.conn.sync()
+
     def focus(self):
         """Gives the window the keyboard, as clicking on it would."""
         self.win.set_input_focus(X.RevertToParent, X.CurrentTime)
@@ -242,6 +249,10 @@ class Window:
         return code
 
     def key_down(self, *names):
+        # While the library is busy switching to fullscreen, a key released and pressed again
+        # within a few milliseconds reads to it as the key repeating, and the game gets no
+        # key-down: no hand is that quick, so neither are the cases.
+        time.sleep(max(0.0, self._released + 0.02 - time.monotonic()))
         for name in names:
             xtest.fake_input(self.conn, X.KeyPress, self._keycode(name))
         self.conn.sync()
@@ -250,6 +261,7 @@ class Window:
         for name in reversed(names):
             xtest.fake_input(self.conn, X.KeyRelease, self._keycode(name))
         self.conn.sync()
+        self._released = time.monotonic()
 
     def key(self, *names):
         """Presses the keys together, then releases them (a chord such as Alt_L, Return)."""

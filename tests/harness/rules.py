@@ -56,6 +56,7 @@ RULED_LINE_SPACING = 15
 PICTURE_TABLE = _picture_table()
 PICTURES = [name for name, _, _ in PICTURE_TABLE]
 PICTURE_MAX_SIDE = _C["MAX_PICTURE_SIDE"]
+MINIMUM_WINDOW_SIZE = constants("app/screen.cpp")["MINIMUM_WINDOW_SIZE"]  # the smallest window side
 WINDOW_TITLE = "Platformer"
 LEVEL_FILE = "LoadLevel.txt"
 

@@ -103,6 +103,17 @@ class Shot:
         x = self.width // 2 if x is None else x
         return [y for y in range(self.height) if self.rows()[y][x] == "k"]
 
+    def ruled_lines(self, x=None):
+        """(top, thickness) of each black run down column x (default: the middle): the ruled
+        lines of an enlarged picture are more than one row thick."""
+        lines = []
+        for y in self.ruled_rows(x):
+            if lines and sum(lines[-1]) == y:
+                lines[-1] = (lines[-1][0], lines[-1][1] + 1)
+            else:
+                lines.append((y, 1))
+        return lines
+
     def describe(self, box):
         ink = self.ink_box(box)
         if ink is None:
