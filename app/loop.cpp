@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/input.h"
+#include "app/level.h"
 #include "app/world.h"
 
 namespace {
@@ -39,6 +40,7 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
             } else {
                 redraw_ = true;
                 RunTick(cameraPosition_, camera_);
+                ContinueLevelLoad();
             }
         }
         RemovalPass();

@@ -1,7 +1,9 @@
 #include "app/options.h"
 
+#include "app/output.h"
 #include "resources/GameFolders.h"
 
+#include <cerrno>
 #include <cstring>
 #include <iomanip>
 
@@ -35,7 +37,24 @@ void PrintHelp(std::ostream& out)
         << "      level in the game's data folder\n"
         << "  This copy of the game looks in, in this order:\n      " << DescribeFolders(GameFolders()) << "\n\n"
         << "Exit status: 0 when the game ends normally, 1 when a picture cannot be loaded,\n"
-        << "2 for a wrong argument, 255 when the library or the window cannot start.\n";
+        << "the display is lost or this help cannot be written, 2 for a wrong argument,\n"
+        << "255 when the library or the window cannot start.\n";
+}
+
+// An answer that never reached its reader (a full disk, a reader gone) is no answer: say so
+// where it can still be read, and end with a failure.
+int Delivered(std::ostream& out, std::ostream& err, const char* what)
+{
+    errno = 0;
+    out.flush();
+    if (out)
+        return 0;
+    const int error = errno;
+    err << "platformer: cannot write " << what;
+    if (error != 0)
+        err << ": " << std::strerror(error);
+    err << '\n' << std::flush;
+    return 1;
 }
 
 }  // namespace
@@ -61,6 +80,15 @@ CommandLine ReadCommandLine(int argc, const char* const* argv)
     bool version = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (std::strcmp(arg, "--") == 0) {
+            // The end of the options; the game takes no other arguments.
+            if (i + 1 < argc) {
+                line.action = CommandLine::Action::Wrong;
+                line.wrongArgument = argv[i + 1];
+                return line;
+            }
+            break;
+        }
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             help = true;
         } else if (std::strcmp(arg, "--version") == 0) {
@@ -86,12 +114,12 @@ std::optional<int> AnswerCommandLine(int argc, const char* const* argv, std::ost
         return std::nullopt;
     case CommandLine::Action::Help:
         PrintHelp(out);
-        return 0;
+        return Delivered(out, err, "the help");
     case CommandLine::Action::Version:
         out << "platformer " << PLATFORMER_VERSION << '\n';
-        return 0;
+        return Delivered(out, err, "the version");
     case CommandLine::Action::Wrong:
-        err << "platformer: unknown argument \"" << line.wrongArgument << "\"\n" << USAGE << '\n';
+        err << "platformer: unknown argument \"" << Printable(line.wrongArgument) << "\"\n" << USAGE << '\n';
         return 2;
     }
     return 2;

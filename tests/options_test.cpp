@@ -74,7 +74,9 @@ TEST(CommandLine, ReadsWhatIsAskedFor)
         {{"--Help"}, Action::Wrong, "--Help"},
         {{"--help=keys"}, Action::Wrong, "--help=keys"},
         {{"-v"}, Action::Wrong, "-v"},
-        {{"--"}, Action::Wrong, "--"},
+        {{"--"}, Action::Play, ""},
+        {{"--help", "--"}, Action::Help, ""},
+        {{"--", "--help"}, Action::Wrong, "--help"},
         {{""}, Action::Wrong, ""},
     };
     for (const auto& c : cases) {

@@ -1,0 +1,67 @@
+#pragma once
+
+#include <cstddef>
+#include <functional>
+#include <memory>
+#include <new>
+#include <string>
+#include <vector>
+
+class GameObject;
+
+// The world holds at most this many objects. A block takes about 130 bytes and a snowflake
+// about 150 (the object, its place in the list and the collision pass's notes), so a full
+// world stays near 150 MB, far from exhausting the machine's memory.
+constexpr std::size_t MAX_WORLD_OBJECTS = 1000000;
+
+// The cap in force: MAX_WORLD_OBJECTS unless a test sets another.
+std::size_t WorldCap();
+void SetWorldCap(std::size_t cap);
+
+enum class Room { Made, Full, NoMemory };
+
+// Appends the object make() creates to world, unless world holds WorldCap() objects already
+// or memory runs out on the way; nothing is left half-added either way.
+template <class Make>
+Room AddToWorld(std::vector<GameObject*>& world, Make make)
+{
+    if (world.size() >= WorldCap())
+        return Room::Full;
+    try {
+        std::unique_ptr<GameObject> object(make());
+        world.push_back(object.get());
+        object.release();
+        return Room::Made;
+    } catch (const std::bad_alloc&) {
+        return Room::NoMemory;
+    }
+}
+
+// Why an addition stopped, for a message: "the world is full (1000000 objects)" or
+// "memory ran out".
+std::string DescribeNoRoom(Room room);
+
+// The objects one command adds (S's snow, Down's two blocks). The first that finds no room
+// stops the command, and one line on standard error says what was added.
+class CommandAdditions {
+public:
+    CommandAdditions(const char* command, const char* things, int planned)
+        : command_(command), things_(things), planned_(planned)
+    {
+    }
+
+    // Appends what make creates to the world; false once the command must stop, which it
+    // has then said.
+    bool Add(const std::function<GameObject*()>& make);
+
+private:
+    void TellStopped(Room room) const;
+
+    const char* command_;
+    const char* things_;
+    int planned_;
+    int added_ = 0;
+};
+
+// Standard error may be a full pipe nobody reads: a line it cannot take now is dropped.
+void TellOnStandardError(const std::string& line);
