@@ -39,8 +39,10 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
                 fellBehind_ = true;
             } else {
                 redraw_ = true;
+                ++ticksSinceFrame_;
                 RunTick(cameraPosition_, camera_);
-                ContinueLevelLoad();
+                if (HasTimeToLoad(ev.timer.count, timerCount))
+                    ContinueLevelLoad();
             }
         }
         RemovalPass();
@@ -54,6 +56,7 @@ std::string GameLoop::StartFrame(double now)
 {
     redraw_ = false;
     fellBehind_ = false;
+    ticksSinceFrame_ = 0;
     std::ostringstream line;
     PrintFrameRate(lastFrameTime_, now, line);
     return line.str();
