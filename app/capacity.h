@@ -20,6 +20,14 @@ void SetWorldCap(std::size_t cap);
 
 enum class Room { Made, Full, NoMemory };
 
+// Each tick keeps notes on every object (the collision pass's, some 40 bytes an object), and
+// they grow with the world: a world that left no memory for them would end the game at its
+// next tick. So every ROOM_CHECK_EVERY objects the world only grows if this much memory for
+// each object, and the next ROOM_CHECK_EVERY, can still be had.
+constexpr std::size_t TICK_BYTES_PER_OBJECT = 64;
+constexpr std::size_t ROOM_CHECK_EVERY = 1024;
+bool TickHasRoom(std::size_t objects);
+
 // Appends the object make() creates to world, unless world holds WorldCap() objects already
 // or memory runs out on the way; nothing is left half-added either way.
 template <class Make>
@@ -27,6 +35,8 @@ Room AddToWorld(std::vector<GameObject*>& world, Make make)
 {
     if (world.size() >= WorldCap())
         return Room::Full;
+    if (world.size() % ROOM_CHECK_EVERY == 0 && !TickHasRoom(world.size()))
+        return Room::NoMemory;
     try {
         std::unique_ptr<GameObject> object(make());
         world.push_back(object.get());
@@ -65,3 +75,5 @@ private:
 
 // Standard error may be a full pipe nobody reads: a line it cannot take now is dropped.
 void TellOnStandardError(const std::string& line);
+// The same for a line that must get out even where no memory is left to make it.
+void TellOnStandardError(const char* line);

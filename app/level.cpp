@@ -428,6 +428,17 @@ void AdvanceLoads(int records)
     }
 }
 
+// A load that memory runs out for stops; the game goes on with the blocks it has.
+void AdvanceLoadsWithinMemory(int records)
+{
+    try {
+        AdvanceLoads(records);
+    } catch (const std::bad_alloc&) {
+        TheLoads().current.reset();
+        TellOnStandardError("platformer: memory ran out while loading the level file; the load stops\n");
+    }
+}
+
 }  // namespace
 
 int SnapToGrid(int x)
@@ -463,12 +474,12 @@ void LoadLevel()
 {
     ++TheLoads().waiting;
     if (!TheLoads().current)
-        AdvanceLoads(RECORDS_PER_SLICE);
+        AdvanceLoadsWithinMemory(RECORDS_PER_SLICE);
 }
 
 void ContinueLevelLoad()
 {
-    AdvanceLoads(RECORDS_PER_SLICE);
+    AdvanceLoadsWithinMemory(RECORDS_PER_SLICE);
 }
 
 bool LevelLoading()
