@@ -11,8 +11,9 @@ class GameObject;
 
 // The world holds at most this many objects. A block takes about 130 bytes and a snowflake
 // about 150 (the object, its place in the list and the collision pass's notes), so a full
-// world stays near 150 MB, far from exhausting the machine's memory.
-constexpr std::size_t MAX_WORLD_OBJECTS = 1000000;
+// world takes some 75 MB, far from exhausting the machine's memory; and its tick still fits
+// in 1/60 s, so a level that fills it still gets there, a slice a tick.
+constexpr std::size_t MAX_WORLD_OBJECTS = 500000;
 
 // The cap in force: MAX_WORLD_OBJECTS unless a test sets another.
 std::size_t WorldCap();
