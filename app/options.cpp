@@ -42,10 +42,10 @@ void PrintHelp(std::ostream& out)
 }
 
 // An answer that never reached its reader (a full disk, a reader gone) is no answer: say so
-// where it can still be read, and end with a failure.
+// where it can still be read, and end with a failure. errno is cleared before the answer is
+// written, so that any reason found here is the answer's own.
 int Delivered(std::ostream& out, std::ostream& err, const char* what)
 {
-    errno = 0;
     out.flush();
     if (out)
         return 0;
@@ -109,6 +109,7 @@ CommandLine ReadCommandLine(int argc, const char* const* argv)
 std::optional<int> AnswerCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     const CommandLine line = ReadCommandLine(argc, argv);
+    errno = 0;
     switch (line.action) {
     case CommandLine::Action::Play:
         return std::nullopt;
