@@ -29,14 +29,22 @@ constexpr std::size_t TICK_BYTES_PER_OBJECT = 64;
 constexpr std::size_t ROOM_CHECK_EVERY = 1024;
 bool TickHasRoom(std::size_t objects);
 
-// Appends the object make() creates to world, unless world holds WorldCap() objects already
-// or memory runs out on the way; nothing is left half-added either way.
+// What bounds a world's growth. The game's own world is capped and keeps room for its tick; a
+// world a caller keeps for itself (a tool, a test) is bounded by memory alone.
+struct WorldBounds {
+    bool capped = true;
+};
+constexpr WorldBounds GAME_WORLD{true};
+constexpr WorldBounds MEMORY_ONLY{false};
+
+// Appends the object make() creates to world, unless the bounds leave no room or memory runs
+// out on the way; nothing is left half-added either way.
 template <class Make>
-Room AddToWorld(std::vector<GameObject*>& world, Make make)
+Room AddToWorld(std::vector<GameObject*>& world, Make make, WorldBounds bounds = GAME_WORLD)
 {
-    if (world.size() >= WorldCap())
+    if (bounds.capped && world.size() >= WorldCap())
         return Room::Full;
-    if (world.size() % ROOM_CHECK_EVERY == 0 && !TickHasRoom(world.size()))
+    if (bounds.capped && world.size() % ROOM_CHECK_EVERY == 0 && !TickHasRoom(world.size()))
         return Room::NoMemory;
     try {
         std::unique_ptr<GameObject> object(make());

@@ -148,7 +148,7 @@ bool IsSeparator(char c)
 // and flags, and remembers where it stopped.
 class LevelReader {
 public:
-    explicit LevelReader(std::istream& source) : tracker_(source.rdbuf()), in_(&tracker_)
+    LevelReader(std::istream& source, WorldBounds bounds) : tracker_(source.rdbuf()), in_(&tracker_), bounds_(bounds)
     {
         in_.imbue(source.getloc());
         in_.flags(source.flags());
@@ -168,9 +168,10 @@ public:
         int x = 0;
         int y = 0;
         while (!done_ && added < most && ReadRecord(x, y)) {
-            const Room room = AddToWorld(world, [&] {
+            const auto block = [&] {
                 return new Cube(static_cast<float>(SnapToGrid(x)), static_cast<float>(y), GetImage("Blocks.png"));
-            });
+            };
+            const Room room = AddToWorld(world, block, bounds_);
             if (room != Room::Made) {
                 done_ = true;
                 stop_ = StopAt(tracker_, false);
@@ -240,6 +241,7 @@ private:
 
     RecordTracker tracker_;
     std::istream in_;
+    WorldBounds bounds_;
     bool done_ = false;
     bool wrong_ = false;  // the last token read is there, and is not what a record needs
     int added_ = 0;
@@ -370,7 +372,7 @@ public:
 
 private:
     LevelFile(const std::string& path, int fd, off_t size)
-        : path_(path), file_(fd, size), stream_(&file_), reader_(stream_)
+        : path_(path), file_(fd, size), stream_(&file_), reader_(stream_, GAME_WORLD)
     {
     }
 
@@ -450,7 +452,7 @@ int SnapToGrid(int x)
 
 int ReadLevel(std::istream& myfile, std::vector<GameObject*>& world, LevelStop* stop)
 {
-    LevelReader reader(myfile);
+    LevelReader reader(myfile, MEMORY_ONLY);
     while (!reader.Done())
         reader.Read(world, INT_MAX);
     if (stop != nullptr)

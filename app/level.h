@@ -44,9 +44,9 @@ struct LevelStop {
     Room room = Room::Made;   // Full or NoMemory: the record was whole, its block found no room
 };
 
-// Appends one block per whole record to world, in file order; stops at the first record
-// that cannot be read whole, or whose block finds no room, and, given stop, says where.
-// Returns how many blocks it added.
+// Appends one block per whole record to world, a world of the caller's that only memory
+// bounds, in file order; stops at the first record that cannot be read whole, or whose block
+// memory runs out for, and, given stop, says where. Returns how many blocks it added.
 int ReadLevel(std::istream& myfile, std::vector<GameObject*>& world, LevelStop* stop = nullptr);
 
 // x <= 24 gives 0 (24 itself included); otherwise the largest multiple of 24 not above x.

@@ -141,7 +141,8 @@ void PreloadImages()
     for (const std::string& name : names) {
         if (images.count(name) != 0)
             continue;
-        const bool anywhere = std::any_of(held.begin(), held.end(), [&](const auto& folder) { return Holds(folder, name); });
+        const auto holdsIt = [&](const std::vector<std::string>& folder) { return Holds(folder, name); };
+        const bool anywhere = std::any_of(held.begin(), held.end(), holdsIt);
         if (!held.empty() && Holds(held[chosen], name))
             LoadImageAt(name, PathIn(Folders()[chosen], name));
         else if (anywhere)
