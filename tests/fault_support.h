@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <string>
@@ -9,42 +10,24 @@
 // What the game writes on standard error while one of these lives, for a test to read.
 class StandardErrorCapture {
 public:
-    StandardErrorCapture() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO))
-    {
-        dup2(fileno(file_), STDERR_FILENO);
-    }
+    StandardErrorCapture() : file_(std::tmpfile()), saved_(dup(STDERR_FILENO)) { dup2(fileno(file_), STDERR_FILENO); }
     ~StandardErrorCapture()
     {
-        Restore();
+        dup2(saved_, STDERR_FILENO);
+        close(saved_);
         std::fclose(file_);
     }
     StandardErrorCapture(const StandardErrorCapture&) = delete;
     StandardErrorCapture& operator=(const StandardErrorCapture&) = delete;
 
-    // Everything written so far.
     std::string Text() const
     {
-        std::string text;
-        char buffer[4096];
-        for (off_t at = 0;;) {
-            const ssize_t got = pread(fileno(file_), buffer, sizeof buffer, at);
-            if (got <= 0)
-                return text;
-            text.append(buffer, static_cast<std::size_t>(got));
-            at += got;
-        }
+        std::string text(1 << 16, '\0');
+        text.resize(static_cast<std::size_t>(std::max<ssize_t>(pread(fileno(file_), text.data(), text.size(), 0), 0)));
+        return text;
     }
 
 private:
-    void Restore()
-    {
-        if (saved_ >= 0) {
-            dup2(saved_, STDERR_FILENO);
-            close(saved_);
-            saved_ = -1;
-        }
-    }
-
     std::FILE* file_;
     int saved_;
 };
