@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include "app/capacity.h"
 #include "app/world.h"
 #include "objects/Cube.h"
 #include "objects/Snow.h"
@@ -12,8 +13,10 @@ void ResetPlayer()
 
 void SnowBurst()
 {
+    CommandAdditions burst("S", "snowflakes", SNOW_BURST_SIZE);
     for (int i = 0; i < SNOW_BURST_SIZE; ++i)
-        objects.push_back(new Snow(player->GetX(), player->GetY()));
+        if (!burst.Add([] { return new Snow(player->GetX(), player->GetY()); }))
+            return;
 }
 
 // The view keeps the figure's (x + 9, y + 8) mid-window, so the figure's position less 300
@@ -28,9 +31,11 @@ void PlaceBlocks(int mouseX, int mouseY)
         x0 = -POINTER_OFFSET_X;
     if (y0 < -POINTER_OFFSET_Y)
         y0 = -POINTER_OFFSET_Y;
+    CommandAdditions placed("Down", "blocks", 2);
     for (int column = 0; column < 2; ++column) {
         const float x = x0 + static_cast<float>(mouseX + column * Cube::SIZE);
         const float y = y0 + static_cast<float>(mouseY);
-        objects.push_back(new Cube(x, y, GetImage(BLOCKS_PICTURE)));
+        if (!placed.Add([&] { return new Cube(x, y, GetImage(BLOCKS_PICTURE)); }))
+            return;
     }
 }

@@ -4,9 +4,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <climits>
 #include <cstring>
+#include <memory>
 #include <ostream>
 #include <sstream>
 #include <streambuf>
@@ -110,8 +112,8 @@ bool SkipByteOrderMark(RecordTracker& in)
     return true;
 }
 
-// The bad record as a terminal can show it: no control bytes, no broken UTF-8.
-std::string Printable(const std::string& text, bool cut)
+// The bad record as a terminal can show it, without the blanks around it.
+std::string Shown(const std::string& text, bool cut)
 {
     std::size_t begin = 0;
     std::size_t end = text.size();
@@ -119,20 +121,7 @@ std::string Printable(const std::string& text, bool cut)
         ++begin;
     while (end > begin && IsBlank(static_cast<unsigned char>(text[end - 1])))
         --end;
-    std::string shown;
-    for (std::size_t i = begin; i < end; ++i) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        if (byte >= 0x20 && byte < 0x7f) {
-            shown += static_cast<char>(byte);
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\x%02x", byte);
-            shown += escaped;
-        }
-    }
-    if (cut)
-        shown += "...";
-    return shown;
+    return Printable(text.substr(begin, end - begin)) + (cut ? "..." : "");
 }
 
 LevelStop StopAt(const RecordTracker& tracker, bool atEnd)
@@ -140,15 +129,130 @@ LevelStop StopAt(const RecordTracker& tracker, bool atEnd)
     LevelStop stop;
     stop.stopped = true;
     stop.line = tracker.Line();
-    stop.found = Printable(tracker.Text(), tracker.Cut());
+    stop.found = Shown(tracker.Text(), tracker.Cut());
     stop.atEnd = atEnd;
     return stop;
 }
 
-// Reads a file the game has opened itself, so that no stream ever opens it by name again.
+// A separator cannot belong to a number, or "1,1e308,3" and "1,0x30,5" would give blocks
+// at places nobody wrote: it is no digit, sign, decimal point or letter.
+bool IsSeparator(char c)
+{
+    const auto byte = static_cast<unsigned char>(c);
+    const bool letter = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+    const bool digit = byte >= '0' && byte <= '9';
+    return !IsBlank(byte) && !letter && !digit && byte != '+' && byte != '-' && byte != '.';
+}
+
+// Reads a level's records a slice at a time, through the tracker, with the stream's locale
+// and flags, and remembers where it stopped.
+class LevelReader {
+public:
+    LevelReader(std::istream& source, WorldBounds bounds) : tracker_(source.rdbuf()), in_(&tracker_), bounds_(bounds)
+    {
+        in_.imbue(source.getloc());
+        in_.flags(source.flags());
+        if (!source) {
+            done_ = true;
+        } else if (!SkipByteOrderMark(tracker_)) {
+            done_ = true;
+            tracker_.TakeRestOfWord();
+            stop_ = StopAt(tracker_, tracker_.sgetc() == std::streambuf::traits_type::eof());
+        }
+    }
+
+    // Appends the blocks of up to `most` more records to world, in file order.
+    int Read(std::vector<GameObject*>& world, int most)
+    {
+        int added = 0;
+        int x = 0;
+        int y = 0;
+        while (!done_ && added < most && ReadRecord(x, y)) {
+            const auto block = [&] {
+                return new Cube(static_cast<float>(SnapToGrid(x)), static_cast<float>(y), GetImage(BLOCKS_PICTURE));
+            };
+            const Room room = AddToWorld(world, block, bounds_);
+            if (room != Room::Made) {
+                done_ = true;
+                stop_ = StopAt(tracker_, false);
+                stop_.room = room;
+                break;
+            }
+            ++added;
+            tracker_.StartRecord();
+        }
+        added_ += added;
+        return added;
+    }
+
+    bool Done() const { return done_; }
+    int Added() const { return added_; }
+    const LevelStop& Stop() const { return stop_; }
+
+private:
+    // One whole record; false where the text ends or a record stops the read.
+    bool ReadRecord(int& x, int& y)
+    {
+        int label = 0;
+        if (ReadNumber(label) && ReadSeparator() && ReadNumber(x) && ReadSeparator() && ReadNumber(y) &&
+            EndsRecord())
+            return true;
+        Finish();
+        return false;
+    }
+    bool ReadNumber(int& number)
+    {
+        number = 0;
+        if (in_ >> number)
+            return true;
+        // The stream gives a number outside int's range as its limit: that number was all
+        // there, even when the text ends right after it.
+        wrong_ = number == INT_MAX || number == INT_MIN;
+        return false;
+    }
+    bool ReadSeparator()
+    {
+        char separator = 0;
+        if (!(in_ >> separator))
+            return false;
+        wrong_ = !IsSeparator(separator);
+        return !wrong_;
+    }
+    // "1,48,1.5" is not the record 1,48,1 followed by junk: the last number ends at a blank.
+    bool EndsRecord()
+    {
+        if (in_.eof())
+            return true;
+        const int next = tracker_.sgetc();
+        wrong_ = next != std::streambuf::traits_type::eof() && !IsBlank(next);
+        return !wrong_;
+    }
+    // Only whitespace after the last record is a clean end.
+    void Finish()
+    {
+        done_ = true;
+        const bool atEnd = in_.eof() && !wrong_;
+        if (tracker_.Begun() || !atEnd) {
+            if (!atEnd)
+                tracker_.TakeRestOfWord();
+            stop_ = StopAt(tracker_, atEnd);
+        }
+    }
+
+    RecordTracker tracker_;
+    std::istream in_;
+    WorldBounds bounds_;
+    bool done_ = false;
+    bool wrong_ = false;  // the last token read is there, and is not what a record needs
+    int added_ = 0;
+    LevelStop stop_;
+};
+
+// Reads a file the game has opened itself, so that no stream ever opens it by name again, and
+// only as many bytes as it held when opened: a file another program keeps writing to ends.
 class FileReader : public std::streambuf {
 public:
-    explicit FileReader(int fd) : fd_(fd), buffer_(1 << 16) {}
+    FileReader(int fd, off_t size) : fd_(fd), left_(size), buffer_(1 << 16) {}
     ~FileReader() override { close(fd_); }
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
@@ -160,39 +264,30 @@ protected:
     {
         if (gptr() < egptr())
             return traits_type::to_int_type(*gptr());
+        if (left_ <= 0)
+            return traits_type::eof();
+        const auto wanted = static_cast<std::size_t>(std::min<off_t>(left_, static_cast<off_t>(buffer_.size())));
         ssize_t count = 0;
         do
-            count = read(fd_, buffer_.data(), buffer_.size());
+            count = read(fd_, buffer_.data(), wanted);
         while (count < 0 && errno == EINTR);
         if (count <= 0) {
             if (count < 0)
                 error_ = errno;
+            left_ = 0;
             return traits_type::eof();
         }
+        left_ -= count;
         setg(buffer_.data(), buffer_.data(), buffer_.data() + count);
         return traits_type::to_int_type(*gptr());
     }
 
 private:
     int fd_;
+    off_t left_;
     int error_ = 0;
     std::vector<char> buffer_;
 };
-
-const char* KindOfFile(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "something else";
-}
 
 const char* Blocks(int count)
 {
@@ -210,6 +305,142 @@ bool IsMissing(int error)
     return error == ENOENT || error == ENOTDIR;
 }
 
+// A level file open for reading, and how far it has been read.
+class LevelFile {
+public:
+    // Null when there is no such file (exists is then false), or when it may not or cannot be
+    // read, which is told on messages.
+    static std::unique_ptr<LevelFile> Open(const std::string& path, std::ostream& messages, bool& exists)
+    {
+        exists = true;
+        // Looked at before it is opened: opening a device can do things of its own.
+        struct stat info;
+        if (stat(path.c_str(), &info) != 0) {
+            exists = !IsMissing(errno);
+            if (exists)
+                Tell(messages, path, std::string("cannot be opened: ") + std::strerror(errno));
+            return nullptr;
+        }
+        if (!S_ISREG(info.st_mode)) {
+            Tell(messages, path,
+                 std::string("is ") + KindOfFile(info.st_mode) + ", not a regular file; nothing loaded");
+            return nullptr;
+        }
+
+        // Should a FIFO take the file's place meanwhile, O_NONBLOCK keeps open from waiting for
+        // a writer; reading a regular file is the same with it.
+        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
+        if (fd < 0) {
+            exists = !IsMissing(errno);
+            if (exists)
+                Tell(messages, path, std::string("cannot be opened: ") + std::strerror(errno));
+            return nullptr;
+        }
+        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+            close(fd);
+            Tell(messages, path, "is no longer a regular file; nothing loaded");
+            return nullptr;
+        }
+        return std::unique_ptr<LevelFile>(new LevelFile(path, fd, info.st_size));
+    }
+
+    int Read(std::vector<GameObject*>& world, int most) { return reader_.Read(world, most); }
+    bool Done() const { return reader_.Done(); }
+
+    // Once done: what kept the level from being read whole, if anything.
+    void Report(std::ostream& messages) const
+    {
+        const int added = reader_.Added();
+        const LevelStop& stop = reader_.Stop();
+        std::ostringstream what;
+        if (file_.Error() != 0) {
+            what << "cannot be read: " << std::strerror(file_.Error()) << "; " << added << Blocks(added);
+        } else if (stop.stopped) {
+            what << "stops at line " << stop.line;
+            if (stop.room != Room::Made)
+                what << ": " << DescribeNoRoom(stop.room);
+            else if (stop.atEnd)
+                what << ", where the file ends inside the record \"" << stop.found << "\"";
+            else
+                what << ", where \"" << stop.found << "\" is not three numbers";
+            what << "; " << added << Blocks(added);
+        } else {
+            return;
+        }
+        Tell(messages, path_, what.str());
+    }
+
+private:
+    LevelFile(const std::string& path, int fd, off_t size)
+        : path_(path), file_(fd, size), stream_(&file_), reader_(stream_, GAME_WORLD)
+    {
+    }
+
+    std::string path_;
+    FileReader file_;
+    std::istream stream_;
+    LevelReader reader_;
+};
+
+// The level loading now, and the presses of Space that wait for it.
+struct Loads {
+    std::unique_ptr<LevelFile> current;
+    int waiting = 0;
+};
+
+Loads& TheLoads()
+{
+    static Loads loads;
+    return loads;
+}
+
+// Its messages go out like the frame-rate lines: a standard error nobody reads (a full pipe)
+// must not hold the game.
+void TellWithoutWaiting(const std::ostringstream& messages)
+{
+    if (!messages.str().empty())
+        TellOnStandardError(messages.str());
+}
+
+// Reads up to `records` records of the loads in turn; counting records, not time, keeps
+// every run of the game the same.
+void AdvanceLoads(int records)
+{
+    Loads& loads = TheLoads();
+    while (records > 0) {
+        if (!loads.current) {
+            if (loads.waiting == 0)
+                return;
+            --loads.waiting;
+            // The player's own level in the working folder wins over the sample installed with the game.
+            std::ostringstream messages;
+            bool exists = false;
+            loads.current = LevelFile::Open(FindGameFile("LoadLevel.txt"), messages, exists);
+            TellWithoutWaiting(messages);
+            if (!loads.current)
+                continue;
+        }
+        records -= loads.current->Read(objects, records);
+        if (loads.current->Done()) {
+            std::ostringstream messages;
+            loads.current->Report(messages);
+            TellWithoutWaiting(messages);
+            loads.current.reset();
+        }
+    }
+}
+
+// A load that memory runs out for stops; the game goes on with the blocks it has.
+void AdvanceLoadsWithinMemory(int records)
+{
+    try {
+        AdvanceLoads(records);
+    } catch (const std::bad_alloc&) {
+        TheLoads().current.reset();
+        TellOnStandardError("platformer: memory ran out while loading the level file; the load stops\n");
+    }
+}
+
 }  // namespace
 
 int SnapToGrid(int x)
@@ -221,106 +452,45 @@ int SnapToGrid(int x)
 
 int ReadLevel(std::istream& myfile, std::vector<GameObject*>& world, LevelStop* stop)
 {
+    LevelReader reader(myfile, MEMORY_ONLY);
+    while (!reader.Done())
+        reader.Read(world, INT_MAX);
     if (stop != nullptr)
-        *stop = LevelStop();
-    if (!myfile)
-        return 0;
-
-    // The records are read from the caller's stream through the tracker, with its locale and
-    // flags: the reading itself is the plain chained extraction.
-    RecordTracker tracker(myfile.rdbuf());
-    std::istream in(&tracker);
-    in.imbue(myfile.getloc());
-    in.flags(myfile.flags());
-
-    if (!SkipByteOrderMark(tracker)) {
-        if (stop != nullptr) {
-            tracker.TakeRestOfWord();
-            *stop = StopAt(tracker, tracker.sgetc() == std::streambuf::traits_type::eof());
-        }
-        return 0;
-    }
-
-    int added = 0;
-    int a = 0;
-    int b = 0;
-    int c = 0;
-    char commas = 0;
-    // End of file right after the last number is not a failure, so a last line without a
-    // line break still counts.
-    while (in >> a >> commas >> b >> commas >> c) {
-        world.push_back(new Cube(static_cast<float>(SnapToGrid(b)), static_cast<float>(c), GetImage(BLOCKS_PICTURE)));
-        ++added;
-        tracker.StartRecord();
-    }
-
-    // Only whitespace after the last record is a clean end.
-    const bool atEnd = in.eof();
-    if (stop != nullptr && (tracker.Begun() || !atEnd)) {
-        if (!atEnd)
-            tracker.TakeRestOfWord();
-        *stop = StopAt(tracker, atEnd);
-    }
-    return added;
+        *stop = reader.Stop();
+    return reader.Added();
 }
 
 bool LoadLevelFile(const std::string& path, std::ostream& messages)
 {
-    // Looked at before it is opened: opening a device can do things of its own.
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) {
-        if (IsMissing(errno))
-            return false;
-        Tell(messages, path, std::string("cannot be opened: ") + std::strerror(errno));
-        return true;
+    bool exists = false;
+    const std::unique_ptr<LevelFile> file = LevelFile::Open(path, messages, exists);
+    if (file) {
+        while (!file->Done())
+            file->Read(objects, INT_MAX);
+        file->Report(messages);
     }
-    if (!S_ISREG(info.st_mode)) {
-        Tell(messages, path, std::string("is ") + KindOfFile(info.st_mode) + ", not a regular file; nothing loaded");
-        return true;
-    }
-
-    // Should a FIFO take the file's place meanwhile, O_NONBLOCK keeps open from waiting for
-    // a writer; reading a regular file is the same with it.
-    const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-    if (fd < 0) {
-        if (IsMissing(errno))
-            return false;
-        Tell(messages, path, std::string("cannot be opened: ") + std::strerror(errno));
-        return true;
-    }
-    FileReader file(fd);
-    if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-        Tell(messages, path, "is no longer a regular file; nothing loaded");
-        return true;
-    }
-
-    std::istream myfile(&file);
-    LevelStop stop;
-    const int added = ReadLevel(myfile, objects, &stop);
-    std::ostringstream what;
-    if (file.Error() != 0) {
-        what << "cannot be read: " << std::strerror(file.Error()) << "; " << added << Blocks(added);
-    } else if (stop.stopped) {
-        what << "stops at line " << stop.line << ", where ";
-        if (stop.atEnd)
-            what << "the file ends inside the record \"" << stop.found << "\"";
-        else
-            what << "\"" << stop.found << "\" is not three numbers";
-        what << "; " << added << Blocks(added);
-    } else {
-        return true;
-    }
-    Tell(messages, path, what.str());
-    return true;
+    return exists;
 }
 
 void LoadLevel()
 {
-    // The player's own level in the working folder wins over the sample installed with the game.
-    // Its message goes out like the frame-rate lines: a standard error nobody reads (a full
-    // pipe) must not hold the game.
-    std::ostringstream messages;
-    LoadLevelFile(FindGameFile("LoadLevel.txt"), messages);
-    if (!messages.str().empty())
-        WriteLineWithoutWaiting(STDERR_FILENO, messages.str());
+    ++TheLoads().waiting;
+    if (!TheLoads().current)
+        AdvanceLoadsWithinMemory(RECORDS_PER_SLICE);
+}
+
+void ContinueLevelLoad()
+{
+    AdvanceLoadsWithinMemory(RECORDS_PER_SLICE);
+}
+
+bool LevelLoading()
+{
+    return TheLoads().current != nullptr || TheLoads().waiting > 0;
+}
+
+void CancelLevelLoads()
+{
+    TheLoads().current.reset();
+    TheLoads().waiting = 0;
 }

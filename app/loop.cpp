@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "app/input.h"
+#include "app/level.h"
 #include "app/screen.h"
 #include "app/world.h"
 
@@ -60,7 +61,10 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
                 fellBehind_ = true;
             } else {
                 redraw_ = true;
+                ++ticksSinceFrame_;
                 RunTick(cameraPosition_, camera_);
+                if (HasTimeToLoad(ev.timer.count, timerCount))
+                    ContinueLevelLoad();
             }
         }
         RemovalPass();
@@ -78,6 +82,7 @@ std::string GameLoop::StartFrame(double now)
 {
     redraw_ = false;
     fellBehind_ = false;
+    ticksSinceFrame_ = 0;
     std::ostringstream line;
     PrintFrameRate(lastFrameTime_, now, line);
     return line.str();

@@ -20,6 +20,19 @@ inline bool IsStaleTick(std::int64_t queuedAtCount, std::int64_t timerCount)
 // that offers fullscreen may still ignore the request, and then nothing at all happens.
 constexpr std::int64_t FULLSCREEN_ANSWER_TICKS = 60;
 
+// Ticks that each end just as the next is due (a loading level, a large world) never leave
+// the queue empty; a frame still comes after this many, so the game keeps showing itself.
+constexpr int MAX_TICKS_WITHOUT_FRAME = 4;
+
+// A loading level takes a slice of its records in each tick that is on time, none in one
+// that runs after the next tick is due: there the slice would only put the game further
+// behind, and frames and keys would wait on it while a busy machine never caught up.
+constexpr std::int64_t MAX_TICKS_BEHIND_TO_LOAD = 0;
+inline bool HasTimeToLoad(std::int64_t queuedAtCount, std::int64_t timerCount)
+{
+    return timerCount - queuedAtCount <= MAX_TICKS_BEHIND_TO_LOAD;
+}
+
 // What the event loop decides, event by event: when the game ends, which timer events run
 // a tick, when a frame is due, what keys and the window's focus do to the held keys, and
 // how the window's size and fullscreen follow the player. main feeds it the library's
@@ -37,8 +50,12 @@ public:
 
     bool Done() const { return done_; }
 
-    // After a tick, a frame waits for the queue to run dry, unless ticks were dropped.
-    bool FrameDue(bool queueEmpty) const { return redraw_ && (queueEmpty || fellBehind_); }
+    // After a tick, a frame waits for the queue to run dry, unless ticks were dropped or it
+    // has waited MAX_TICKS_WITHOUT_FRAME ticks already.
+    bool FrameDue(bool queueEmpty) const
+    {
+        return redraw_ && (queueEmpty || fellBehind_ || ticksSinceFrame_ >= MAX_TICKS_WITHOUT_FRAME);
+    }
 
     // Takes the due frame at time now; returns its frame-rate line.
     std::string StartFrame(double now);
@@ -63,6 +80,7 @@ private:
     bool done_ = false;
     bool redraw_ = false;
     bool fellBehind_ = false;
+    int ticksSinceFrame_ = 0;
     float cameraPosition_[2] = {0, 0};
     ALLEGRO_TRANSFORM camera_{};
 

@@ -6,28 +6,13 @@
 #include <cstdlib>
 #include <iostream>
 
+#include "app/display_link.h"
 #include "app/loop.h"
 #include "app/options.h"
 #include "app/output.h"
 #include "app/screen.h"
 #include "app/world.h"
 #include "resources/ImageCache.h"
-
-namespace {
-
-// Without a window there is no game; say why rather than end silently.
-void ReportNoWindow()
-{
-    const char* display = std::getenv("DISPLAY");
-    if (display == nullptr || *display == '\0')
-        std::cerr << "platformer: cannot open the game's window: no display (DISPLAY is not set; "
-                     "start the game from a desktop session)" << std::endl;
-    else
-        std::cerr << "platformer: cannot open the game's window on the display \"" << display
-                  << "\" (is that display running, and does it offer OpenGL?)" << std::endl;
-}
-
-}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -44,6 +29,8 @@ int main(int argc, char** argv)
     ALLEGRO_TIMER* timer = nullptr;
 
     // --- Start-up ---
+    EndGameWhenDisplayIsLost();
+    HoldDisplayThroughStartUp();
     if (!al_init()) {
         std::cerr << "platformer: cannot start the Allegro library (the installed Allegro does not "
                      "match the one the game was built with; reinstall the game)" << std::endl;
@@ -54,8 +41,10 @@ int main(int argc, char** argv)
     al_set_new_display_flags(ALLEGRO_RESIZABLE);
     const int windowSize = OpeningWindowSize();
     display = al_create_display(windowSize, windowSize);
+    ReleaseDisplayHold();
     if (display == nullptr) {
-        ReportNoWindow();
+        // Without a window there is no game; say why rather than end silently.
+        std::cerr << "platformer: " << WhyNoWindow(std::getenv("DISPLAY"), DisplayWasReached()) << std::endl;
         delete player;
         return -1;
     }

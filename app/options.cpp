@@ -1,9 +1,11 @@
 #include "app/options.h"
 
+#include "app/output.h"
 #include "app/rules.h"
 #include "resources/GameFolders.h"
 #include "resources/Pictures.h"
 
+#include <cerrno>
 #include <cstring>
 #include <iomanip>
 
@@ -32,15 +34,33 @@ void PrintHelp(std::ostream& out)
     for (const GamePicture& picture : GAME_PICTURES)
         out << (&picture == GAME_PICTURES ? "" : ", ") << picture.name;
     out << "\n"
-        << "      the pictures, read at start-up from the current folder if it holds them,\n"
-        << "      else from the game's data folder (/usr/share/games/platformer when\n"
-        << "      installed from the package), else from the executable's own folder\n"
+        << "      the pictures, read at start-up, all three from one folder: the current\n"
+        << "      folder if it holds all three, else the game's data folder\n"
+        << "      (/usr/share/games/platformer when installed from the package), else the\n"
+        << "      executable's own folder\n"
         << "  LoadLevel.txt\n"
         << "      the level added by Space, read from the current folder, else the sample\n"
         << "      level in the game's data folder\n"
         << "  This copy of the game looks in, in this order:\n      " << DescribeFolders(GameFolders()) << "\n\n"
         << "Exit status: 0 when the game ends normally, 1 when a picture cannot be loaded,\n"
-        << "2 for a wrong argument, 255 when the library or the window cannot start.\n";
+        << "the display is lost or this help cannot be written, 2 for a wrong argument,\n"
+        << "255 when the library or the window cannot start.\n";
+}
+
+// An answer that never reached its reader (a full disk, a reader gone) is no answer: say so
+// where it can still be read, and end with a failure. errno is cleared before the answer is
+// written, so that any reason found here is the answer's own.
+int Delivered(std::ostream& out, std::ostream& err, const char* what)
+{
+    out.flush();
+    if (out)
+        return 0;
+    const int error = errno;
+    err << "platformer: cannot write " << what;
+    if (error != 0)
+        err << ": " << std::strerror(error);
+    err << '\n' << std::flush;
+    return 1;
 }
 
 }  // namespace
@@ -69,6 +89,15 @@ CommandLine ReadCommandLine(int argc, const char* const* argv)
     bool version = false;
     for (int i = 1; i < argc; ++i) {
         const char* arg = argv[i];
+        if (std::strcmp(arg, "--") == 0) {
+            // The end of the options; the game takes no other arguments.
+            if (i + 1 < argc) {
+                line.action = CommandLine::Action::Wrong;
+                line.wrongArgument = argv[i + 1];
+                return line;
+            }
+            break;
+        }
         if (std::strcmp(arg, "--help") == 0 || std::strcmp(arg, "-h") == 0) {
             help = true;
         } else if (std::strcmp(arg, "--version") == 0) {
@@ -89,17 +118,18 @@ CommandLine ReadCommandLine(int argc, const char* const* argv)
 std::optional<int> AnswerCommandLine(int argc, const char* const* argv, std::ostream& out, std::ostream& err)
 {
     const CommandLine line = ReadCommandLine(argc, argv);
+    errno = 0;
     switch (line.action) {
     case CommandLine::Action::Play:
         return std::nullopt;
     case CommandLine::Action::Help:
         PrintHelp(out);
-        return 0;
+        return Delivered(out, err, "the help");
     case CommandLine::Action::Version:
         out << "platformer " << PLATFORMER_VERSION << '\n';
-        return 0;
+        return Delivered(out, err, "the version");
     case CommandLine::Action::Wrong:
-        err << "platformer: unknown argument \"" << line.wrongArgument << "\"\n" << USAGE << '\n';
+        err << "platformer: unknown argument \"" << Printable(line.wrongArgument) << "\"\n" << USAGE << '\n';
         return 2;
     }
     return 2;

@@ -8,6 +8,10 @@
 // the game.
 void PrepareStandardStreams();
 
+// text as a terminal can show it: every byte outside printable ASCII (control bytes, broken
+// or any other UTF-8) written as \xNN, so that no text we echo can steer the terminal.
+std::string Printable(const std::string& text);
+
 // Writes one line to fd without ever waiting for its reader: a line the reader cannot take
 // right now is dropped. False after a write error (the reader has gone).
 bool WriteLineWithoutWaiting(int fd, const std::string& line);

@@ -171,7 +171,7 @@ void BM_ScaledFrame(benchmark::State& state, const Scene* scene, const Size* siz
         state.SkipWithError("the window could not take this size (is the X screen large enough?)");
         return;
     }
-    BuildWorld(SceneKinds(*scene), Placement::OnScreen, GetImage("Blocks.png"), GetImage("Quillorn.png"));
+    BuildWorld(SceneKinds(*scene), Placement::OnScreen, GetImage(BLOCKS_PICTURE), GetImage(FIGURE_PICTURE));
     ALLEGRO_TRANSFORM camera;
     al_identity_transform(&camera);
     for (int i = 0; i < WARM_UP_FRAMES; ++i)
@@ -195,7 +195,7 @@ void BM_ScaledPart(benchmark::State& state, Part part, const Size* size)
         state.SkipWithError("the window could not take this size (is the X screen large enough?)");
         return;
     }
-    BuildWorld(SceneKinds(SCENES[0]), Placement::OnScreen, GetImage("Blocks.png"), GetImage("Quillorn.png"));
+    BuildWorld(SceneKinds(SCENES[0]), Placement::OnScreen, GetImage(BLOCKS_PICTURE), GetImage(FIGURE_PICTURE));
     ALLEGRO_BITMAP* picture = al_create_bitmap(WINDOW_SIZE, WINDOW_SIZE);
     ALLEGRO_TRANSFORM camera;
     al_identity_transform(&camera);

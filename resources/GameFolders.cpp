@@ -1,5 +1,7 @@
 #include "resources/GameFolders.h"
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
@@ -103,4 +105,19 @@ std::string DescribeFolders(const std::vector<std::string>& folders)
         text += shown[i];
     }
     return text;
+}
+
+const char* KindOfFile(mode_t mode)
+{
+    if (S_ISDIR(mode))
+        return "a folder";
+    if (S_ISFIFO(mode))
+        return "a FIFO";
+    if (S_ISCHR(mode))
+        return "a character device";
+    if (S_ISBLK(mode))
+        return "a block device";
+    if (S_ISSOCK(mode))
+        return "a socket";
+    return "something else";
 }

@@ -1,5 +1,8 @@
 #include "resources/ImageCache.h"
 
+#include <sys/stat.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
@@ -48,6 +51,58 @@ bool Refuse(const std::string& name, const std::string& why)
     return false;
 }
 
+const char* const WHERE_TO_START = "start the game in a folder that holds its pictures, or reinstall it";
+
+std::string CannotFind(const std::string& name)
+{
+    return "cannot find the picture \"" + name + "\": looked in " + DescribeFolders(Folders()) + " (" +
+           WHERE_TO_START + ")";
+}
+
+// "a, b and c"
+std::string Listed(const std::vector<std::string>& names)
+{
+    std::string text;
+    for (std::size_t i = 0; i < names.size(); ++i)
+        text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + names[i];
+    return text;
+}
+
+// Which of names each folder of the search holds, folder by folder.
+std::vector<std::vector<std::string>> Holdings(const std::vector<std::string>& names)
+{
+    std::vector<std::vector<std::string>> held;
+    for (const std::string& folder : Folders()) {
+        held.emplace_back();
+        for (const std::string& name : names)
+            if (IsPresent(PathIn(folder, name)))
+                held.back().push_back(name);
+    }
+    return held;
+}
+
+bool Holds(const std::vector<std::string>& held, const std::string& name)
+{
+    return std::find(held.begin(), held.end(), name) != held.end();
+}
+
+std::string NotTogether(const std::vector<std::string>& names, const std::vector<std::vector<std::string>>& held)
+{
+    std::string holdings;
+    std::vector<std::string> told;
+    for (std::size_t i = 0; i < held.size(); ++i) {
+        const std::string folder = DescribeFolders({Folders()[i]});
+        if (held[i].empty() || Holds(told, folder))
+            continue;
+        told.push_back(folder);
+        holdings += (holdings.empty() ? "" : ", ") + folder + " holds only " + Listed(held[i]);
+    }
+    return "cannot find the pictures " + Listed(names) + " together in one folder: " + holdings + " (" +
+           WHERE_TO_START + ")";
+}
+
+bool LoadImageAt(const std::string& name, const std::string& path);
+
 }  // namespace
 
 void InitImages()
@@ -55,10 +110,33 @@ void InitImages()
     PreloadImages();
 }
 
+// The three pictures come from one folder, the first of the search that holds them all: a
+// stray picture in the working folder must not mix with an installed game's. When none
+// does, what the folder that holds the most has is loaded, and every other picture is told
+// missing, with the folders that hold it if any do.
 void PreloadImages()
 {
+    std::vector<std::string> names;
     for (const GamePicture& picture : GAME_PICTURES)
-        LoadImage(picture.name);
+        names.push_back(picture.name);
+    const std::vector<std::vector<std::string>> held = Holdings(names);
+    std::size_t chosen = 0;
+    for (std::size_t i = 0; i < held.size(); ++i)
+        if (held[i].size() > held[chosen].size())
+            chosen = i;
+
+    for (const std::string& name : names) {
+        if (images.count(name) != 0)
+            continue;
+        const auto holdsIt = [&](const std::vector<std::string>& folder) { return Holds(folder, name); };
+        const bool anywhere = std::any_of(held.begin(), held.end(), holdsIt);
+        if (!held.empty() && Holds(held[chosen], name))
+            LoadImageAt(name, PathIn(Folders()[chosen], name));
+        else if (anywhere)
+            Refuse(name, NotTogether(names, held));
+        else
+            Refuse(name, CannotFind(name));
+    }
 }
 
 PictureSize LeastSizeOf(const std::string& name)
@@ -79,14 +157,26 @@ bool LoadImage(std::string name)
 {
     if (images.count(name) != 0)
         return false;
-
-    const PictureSize least = LeastSizeOf(name);
-    const std::string need = DescribeNeed(least);
     const std::string path = FindInFolders(name, Folders());
     if (path.empty())
-        return Refuse(name, "cannot find the picture \"" + name + "\": looked in " + DescribeFolders(Folders()) +
-                                " (start the game in a folder that holds its pictures, or reinstall it)");
+        return Refuse(name, CannotFind(name));
+    return LoadImageAt(name, path);
+}
+
+namespace {
+
+bool LoadImageAt(const std::string& name, const std::string& path)
+{
+    const PictureSize least = LeastSizeOf(name);
+    const std::string need = DescribeNeed(least);
     const std::string shown = ShownPath(path);
+
+    // Opening a FIFO would wait for a writer that never comes, and a device can do things of
+    // its own: only a regular file is a picture.
+    struct stat info;
+    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
+        return Refuse(name, "the picture " + shown + " is " + KindOfFile(info.st_mode) +
+                                ", not a regular file; needed: " + need);
 
     std::string start;
     if (!ReadStart(path, start))
@@ -114,6 +204,8 @@ bool LoadImage(std::string name)
     refusals.erase(name);
     return true;
 }
+
+}  // namespace
 
 ALLEGRO_BITMAP* GetImage(std::string name)
 {

@@ -1,3 +1,6 @@
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -281,7 +284,13 @@ TEST_F(ImageCacheTest, RefusalsNameThePictureTheProblemAndWhatIsNeeded)
         {"cut.png", [&] { folder.Write("cut.png", wholeBytes.substr(0, wholeBytes.size() - 20)); },
          {here + "/cut.png", "3 x 1 pixels) cannot be decoded"}},
         {"missing.png", [] {}, {"cannot find the picture \"missing.png\"", "looked in " + here}},
+        // Opening a FIFO would wait for a writer that never comes.
+        {"Background.png", [] { ASSERT_EQ(mkfifo("Background.png", 0600), 0); },
+         {here + "/Background.png", "is a FIFO, not a regular file", "at most 4096 x 4096"}},
+        {"folder.png", [] { std::filesystem::create_directory("folder.png"); },
+         {here + "/folder.png", "is a folder, not a regular file"}},
     };
+    alarm(20);  // a picture that blocks start-up would hang the suite
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         c.prepare();
@@ -292,6 +301,7 @@ TEST_F(ImageCacheTest, RefusalsNameThePictureTheProblemAndWhatIsNeeded)
             EXPECT_TRUE(Contains(why, part)) << "\"" << part << "\" not in: " << why;
         EXPECT_EQ(Contains(why, "cannot find"), c.said[0].rfind("cannot find", 0) == 0) << why;
     }
+    alarm(0);
     EXPECT_EQ(WhyNotLoaded("whole.png"), "");
 }
 
@@ -312,6 +322,80 @@ TEST_F(ImageCacheTest, APictureFromALaterFolderIsKeptUnderItsBareName)
     folder.Write(BLOCKS_PICTURE, "");
     EXPECT_FALSE(LoadImage(BLOCKS_PICTURE));
     EXPECT_TRUE(Contains(WhyNotLoaded(BLOCKS_PICTURE), "empty")) << WhyNotLoaded(BLOCKS_PICTURE);
+}
+
+}  // namespace
+
+namespace {
+
+// The three pictures come from the first folder that holds them all; a folder with only some
+// is passed over, and named when no folder holds all three.
+TEST_F(ImageCacheTest, TheThreePicturesComeFromOneFolder)
+{
+    const std::filesystem::path data = folder.path() / "data";
+    const std::string here = folder.path().string();
+    const std::vector<std::string> all{"Background.png", "Blocks.png", "Quillorn.png"};
+    struct Case {
+        const char* what;
+        std::vector<std::string> inWorking;
+        std::vector<std::string> inData;
+        std::string firstMissing;
+        unsigned char from;  // red of the pictures loaded: 1 the working folder's, 2 the data folder's
+        std::vector<std::string> said;
+    };
+    const Case cases[] = {
+        {"both hold all three", all, all, "", 1, {}},
+        {"a stray picture in the working folder", {"Background.png"}, all, "", 2, {}},
+        {"split between the two", {"Background.png"}, {"Blocks.png", "Quillorn.png"}, "Background.png", 2,
+         {"together in one folder", here + " holds only Background.png",
+          data.string() + " holds only Blocks.png and Quillorn.png"}},
+        {"one missing everywhere", {}, {"Background.png", "Blocks.png"}, "Quillorn.png", 2,
+         {"cannot find the picture \"Quillorn.png\": looked in " + here + " and " + data.string()}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        DestroyAllImages();
+        std::filesystem::remove_all(data);
+        std::filesystem::create_directory(data);
+        for (const std::string& name : all)
+            std::filesystem::remove(name);
+        const auto write = [](const std::filesystem::path& in, const std::vector<std::string>& names, int red) {
+            for (const std::string& name : names)
+                ASSERT_TRUE(WriteSolidPng((in / name).string(), LeastSizeOf(name).width, LeastSizeOf(name).height,
+                                          al_map_rgb(red, 0, 0)));
+        };
+        write(folder.path(), c.inWorking, 1);
+        write(data, c.inData, 2);
+        SetPictureFolders({"", data.string()});
+        InitImages();
+        EXPECT_EQ(FirstMissingImage(), c.firstMissing);
+        for (const std::string& name : all) {
+            if (GetImage(name) != nullptr) {
+                EXPECT_EQ(PixelOf(GetImage(name), 0, 0).r, c.from) << name;
+            }
+        }
+        const std::string why = WhyNotLoaded(c.firstMissing);
+        for (const std::string& part : c.said)
+            EXPECT_TRUE(Contains(why, part)) << "\"" << part << "\" not in: " << why;
+    }
+}
+
+// Pictures are decoded off-screen; whatever becomes of a picture, the flags for new pictures
+// are the caller's again afterwards.
+TEST_F(ImageCacheTest, LoadingLeavesTheNewPictureFlagsAsItFoundThem)
+{
+    WriteTestPicture("whole.png");
+    folder.Write("empty.png", "");
+    folder.Write("undecodable.png", PngHeader(3, 1) + "junk");
+    const int flags = ALLEGRO_MIN_LINEAR | ALLEGRO_MAG_LINEAR | ALLEGRO_NO_PRESERVE_TEXTURE;
+    const int before = al_get_new_bitmap_flags();
+    for (const char* name : {"whole.png", "empty.png", "undecodable.png", "missing.png"}) {
+        al_set_new_bitmap_flags(flags);
+        LoadImage(name);
+        EXPECT_EQ(al_get_new_bitmap_flags(), flags) << name;
+    }
+    al_set_new_bitmap_flags(before);
+    EXPECT_NE(GetImage("whole.png"), nullptr);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <utility>
 #include <vector>
 
+#include "app/commands.h"
 #include "app/input.h"
 #include "app/level.h"
 #include "resources/ImageCache.h"
@@ -89,16 +90,12 @@ TEST_F(LevelReaderTest, LayoutVariantsReadAsTheirTokens)
         {"carriage return and line feed", "1,30,40\r\n2,50,60\r\n", {{24, 40}, {48, 60}}},
         {"no line break after the last record", "1,30,40\n2,50,60", {{24, 40}, {48, 60}}},
         {"semicolons", "1;30;40\n2;50;60\n", {{24, 40}, {48, 60}}},
-        {"any character separates", "1x30#40\n", {{24, 40}}},
+        {"any character that cannot belong to a number separates", "1#30/40\n1:30;40\n", {{24, 40}, {24, 40}}},
         {"spaces around separators", " 1 , 30 ,\t40 \n", {{24, 40}}},
         {"record split over lines and tabs", "1\n,\t30\n\n,\r\n40", {{24, 40}}},
         {"two records on one line", "1,30,40 2,50,60", {{24, 40}, {48, 60}}},
         {"signs", "+1,+30,-40\n-1,-30,+40\n", {{24, -40}, {0, 40}}},
         {"leading zeros", "007,0049,0013\n", {{48, 13}}},
-        // Read as 1 ',' 2 '.' 5, then ",3" stops the read.
-        {"a decimal point", "1,2.5,3\n", {{0, 5}}},
-        // The separator slot takes the next number's first digit: 5 '4' 8 '9' 6.
-        {"spaces instead of separators", "5 48 96", {{0, 6}}},
         {"the int limits", "0,2147483647,-2147483648\n", {{2147483640.0f, -2147483648.0f}}},
         {"empty", "", {}},
         {"whitespace only", " \t\r\n\n  \v\f", {}},
@@ -163,6 +160,16 @@ TEST_F(LevelReaderTest, SaysWhereAndWhyItStopped)
         {"a long word shown cut", "1,30,40\n" + junk + "\n", 1, true, 2, std::string(40, 'z') + "...", false},
         {"half a byte-order mark", "\xEF\xBB" "1,30,40\n", 0, true, 1, "\\xef\\xbb1,30,40", false},
         {"a byte-order mark on line 2", "1,30,40\n\xEF\xBB\xBF" "2,50,60\n", 1, true, 2, "\\xef\\xbb\\xbf2,50,60", false},
+        {"a byte-order mark alone", "\xEF\xBB\xBF", 0, false, 0, "", false},
+        // A separator cannot belong to a number, and the last number ends at a blank: none of
+        // these is a block at a place nobody wrote.
+        {"an exponent is no separator", "1,30,40\n1,1e308,3\n", 1, true, 2, "1,1e308,3", false},
+        {"nor is a hexadecimal x", "1,0x30,5\n", 0, true, 1, "1,0x30,5", false},
+        {"nor a digit", "1 2 3 4 5 6\n", 0, true, 1, "1 2", false},
+        {"nor a decimal point", "1,2.5,3\n", 0, true, 1, "1,2.5,3", false},
+        {"a fraction after the last number", "1,48,1.5\n", 0, true, 1, "1,48,1.5", false},
+        {"a letter after the last number", "1,30,40\n1,2,3x", 1, true, 2, "1,2,3x", false},
+        {"a number out of range, last in the file", "1,30,40\n1,2,99999999999", 1, true, 2, "1,2,99999999999", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -214,6 +221,7 @@ class LoadLevelTest : public WorldTest {
 protected:
     void TearDown() override
     {
+        CancelLevelLoads();
         WorldTest::TearDown();
         DestroyAllImages();
     }
@@ -262,6 +270,9 @@ TEST_F(LoadLevelTest, TellsTheAuthorWhatWentWrongInOneLine)
          [&] { folder.Write("level.txt", "1,30,40\n2,50,60\n5,abc,7\n3,100,100\n"); }, true, 2,
          "platformer: the level file \"level.txt\" stops at line 3, where \"5,abc,7\" is not three numbers; "
          "2 blocks added\n"},
+        {"stopped before any block", [&] { folder.Write("level.txt", "5,abc,7\n"); }, true, 0,
+         "platformer: the level file \"level.txt\" stops at line 1, where \"5,abc,7\" is not three numbers; "
+         "0 blocks added\n"},
         {"cut short at the end", [&] { folder.Write("level.txt", "1,30,40\n7,8"); }, true, 1,
          "platformer: the level file \"level.txt\" stops at line 2, where the file ends inside the record \"7,8\"; "
          "1 block added\n"},
@@ -284,6 +295,46 @@ TEST_F(LoadLevelTest, TellsTheAuthorWhatWentWrongInOneLine)
         EXPECT_EQ(objects.size(), 1 + c.blocks);
         EXPECT_EQ(messages.str(), c.message);
     }
+}
+
+// A large level goes in a slice a tick, in file order, with only the bytes the file held when
+// it was opened; Space meanwhile waits its turn, and S works as usual.
+TEST_F(LoadLevelTest, ALargeLevelGoesInASliceATickAsTheOneShotReaderReadsIt)
+{
+    std::string text;
+    for (int i = 0; i < 2500; ++i)
+        text += std::to_string(i) + "," + std::to_string(i * 7) + "," + std::to_string(i % 50) + "\n";
+    const std::string added = "1,30,40\n2,50,60\n";
+    std::vector<GameObject*> oneShot;
+    std::istringstream first(text), second(text + added);
+    ReadLevel(first, oneShot);
+    ReadLevel(second, oneShot);
+    const Positions expected = BlocksFrom(oneShot);
+    for (GameObject* object : oneShot)
+        delete object;
+
+    auto levelBlocks = [] {
+        Positions found;
+        for (GameObject* object : objects)
+            if (object->GetID() == BLOCK)
+                found.emplace_back(object->GetX(), object->GetY());
+        return found;
+    };
+    folder.Write("LoadLevel.txt", text);
+    HandleKeyDown(ALLEGRO_KEY_SPACE, 0, 0);
+    EXPECT_EQ(levelBlocks().size(), std::size_t(RECORDS_PER_SLICE)) << "the first slice comes with the key";
+    folder.Write("LoadLevel.txt", text + added);
+    HandleKeyDown(ALLEGRO_KEY_SPACE, 0, 0);
+    HandleKeyDown(ALLEGRO_KEY_S, 0, 0);
+    EXPECT_EQ(objects.size(), 1 + RECORDS_PER_SLICE + SNOW_BURST_SIZE);
+    const std::size_t slicesLeft[] = {2000, 3000, 4000, 5000, 5002};
+    for (std::size_t blocks : slicesLeft) {
+        ASSERT_TRUE(LevelLoading());
+        ContinueLevelLoad();
+        EXPECT_EQ(levelBlocks().size(), blocks);
+    }
+    EXPECT_FALSE(LevelLoading());
+    EXPECT_EQ(levelBlocks(), expected);
 }
 
 TEST_F(LoadLevelTest, SpaceTwiceDoublesEveryBlock)

@@ -1,6 +1,9 @@
 #include <allegro5/keycodes.h>
 
+#include <string>
+
 #include "app/input.h"
+#include "app/level.h"
 #include "app/loop.h"
 #include "objects/Cube.h"
 #include "test_support.h"
@@ -110,6 +113,43 @@ TEST_F(GameLoopTest, AFrameWaitsForAnEmptyQueueUnlessTicksWereDropped)
     EXPECT_FALSE(loop.FrameDue(true)) << "a dropped tick alone has nothing new to show";
     Tick();
     EXPECT_TRUE(loop.FrameDue(false));
+}
+
+// Ticks that keep the queue from ever running dry still let a frame through now and then; and
+// once the game has caught up after dropping ticks, frames wait for the queue again.
+TEST_F(GameLoopTest, FramesComeWhileTheQueueNeverRunsDryAndWaitAgainOnceCaughtUp)
+{
+    for (int tick = 1; tick < MAX_TICKS_WITHOUT_FRAME; ++tick) {
+        Tick();
+        EXPECT_FALSE(loop.FrameDue(false)) << "tick " << tick;
+    }
+    Tick();
+    EXPECT_TRUE(loop.FrameDue(false));
+    loop.StartFrame(11.0);
+
+    TimerEvent(gameTimer, 0, MAX_TICKS_BEHIND + 1);
+    Tick();
+    ASSERT_TRUE(loop.FrameDue(false));
+    loop.StartFrame(12.0);
+    Tick();
+    EXPECT_FALSE(loop.FrameDue(false)) << "caught up: the frame waits for the queued ticks";
+}
+
+// A slice of a loading level only in a tick that is on time: one that runs after the next is
+// due would put the game further behind.
+TEST_F(GameLoopTest, ALoadingLevelTakesASliceOnlyInATickOnTime)
+{
+    std::string level;
+    for (int i = 0; i < 3 * RECORDS_PER_SLICE; ++i)
+        level += "1,30," + std::to_string(i) + "\n";
+    folder.Write("LoadLevel.txt", level);
+    Feed(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_SPACE));
+    const std::size_t first = objects.size();
+    TimerEvent(gameTimer, 10, 10 + MAX_TICKS_BEHIND_TO_LOAD + 1);
+    EXPECT_EQ(objects.size(), first) << "late";
+    TimerEvent(gameTimer, 11, 11 + MAX_TICKS_BEHIND_TO_LOAD);
+    EXPECT_EQ(objects.size(), first + RECORDS_PER_SLICE) << "on time";
+    CancelLevelLoads();
 }
 
 TEST_F(GameLoopTest, EachFrameRateLineMeasuresFromThePreviousFrame)

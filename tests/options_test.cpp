@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -75,7 +77,9 @@ TEST(CommandLine, ReadsWhatIsAskedFor)
         {{"--Help"}, Action::Wrong, "--Help"},
         {{"--help=keys"}, Action::Wrong, "--help=keys"},
         {{"-v"}, Action::Wrong, "-v"},
-        {{"--"}, Action::Wrong, "--"},
+        {{"--"}, Action::Play, ""},
+        {{"--help", "--"}, Action::Help, ""},
+        {{"--", "--help"}, Action::Wrong, "--help"},
         {{""}, Action::Wrong, ""},
     };
     for (const auto& c : cases) {
@@ -122,6 +126,38 @@ TEST(CommandLine, WrongArgumentIsNamedWithTheUsageOnStandardError)
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.out, "");
     EXPECT_EQ(run.err, "platformer: unknown argument \"--fullscreen\"\nUsage: platformer [--help | --version]\n");
+}
+
+// A reader that takes nothing, like a full disk.
+class FullDisk : public std::streambuf {
+protected:
+    int_type overflow(int_type) override
+    {
+        errno = ENOSPC;
+        return traits_type::eof();
+    }
+};
+
+TEST(CommandLine, AnAnswerThatCannotBeWrittenIsAFailure)
+{
+    for (const char* option : {"--help", "--version"}) {
+        FullDisk full;
+        std::ostream out(&full);
+        std::ostringstream err;
+        const char* argv[] = {"platformer", option};
+        EXPECT_EQ(AnswerCommandLine(2, argv, out, err), 1) << option;
+        const std::string what = option == std::string("--help") ? "the help" : "the version";
+        EXPECT_EQ(err.str(), "platformer: cannot write " + what + ": " + std::strerror(ENOSPC) + "\n");
+    }
+}
+
+// An argument can hold anything; the terminal is shown it, never steered by it.
+TEST(CommandLine, AWrongArgumentIsShownPrintable)
+{
+    const Answered run = Answer({"\x1b[2J\nnext line\xff\t\xc3\xa9"});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err, "platformer: unknown argument \"\\x1b[2J\\x0anext line\\xff\\x09\\xc3\\xa9\"\n"
+                       "Usage: platformer [--help | --version]\n");
 }
 
 // The keys are written out in four places; a key changed in one must be changed in all.

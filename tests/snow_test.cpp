@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cmath>
+#include <functional>
 #include <set>
 #include <tuple>
 #include <vector>
@@ -173,6 +174,31 @@ TEST_F(SnowWorldTest, GoneInTheTickThatTakesItPastTheBottom)
         }
         EXPECT_EQ(gone, c.lastTick);
         EXPECT_EQ(objects, std::vector<GameObject*>{player});
+    }
+}
+
+// A flake first in the world still hears of the partner after an object that sits out the
+// pass, and so still ends below the bottom.
+TEST_F(SnowWorldTest, AFlakeFirstInTheWorldEndsPastAnObjectThatCannotCollide)
+{
+    struct Fixture : Cube {
+        Fixture() : Cube(0, 0, nullptr) { collidable = false; }
+    };
+    const std::function<GameObject*()> sitsOut[] = {
+        [] { return new Fixture(); },
+        [] {
+            auto* dead = new Cube(0, 0, nullptr);
+            dead->SetAlive(false);
+            return dead;
+        },
+    };
+    for (const auto& make : sitsOut) {
+        ClearWorld();
+        auto* flake = new SnowProbe(0.0f, 0.0f);
+        flake->SetY(Snow::BOTTOM + 1);
+        objects = {flake, make(), new Cube(0, 0, nullptr)};
+        CollisionPass();
+        EXPECT_FALSE(flake->IsAlive());
     }
 }
 
