@@ -46,6 +46,6 @@ ensure_packages() {
 # software renderer where no graphics driver is installed (a bare machine, or Xvfb).
 GAME_PACKAGES=(
     cmake make g++ pkg-config
-    liballegro5-dev liballegro-image5-dev liballegro-ttf5-dev
+    liballegro5-dev liballegro-image5-dev liballegro-ttf5-dev libx11-dev
     libgl1-mesa-dri libglx-mesa0
 )
