@@ -1,5 +1,5 @@
 """The game's pictures for a folder the scripts start it in: copies of real ones, or plain
-stand-ins of the sizes the game accepts, drawn here."""
+stand-ins of the sizes the game accepts, drawn here; and huge ones it must refuse."""
 import os
 import shutil
 import struct
