@@ -3,14 +3,13 @@ on one line of standard error, prints nothing on standard output, and ends with 
 status of its own: it neither crashes, nor hangs, nor decodes a picture it refuses."""
 import os
 import shutil
-import struct
 import time
-import zlib
 
 import pytest
 from PIL import Image
 
 from harness import rules
+from harness.pictures import huge_png
 
 FIGURE = "Quillorn.png"
 BLOCKS = "Blocks.png"
@@ -54,17 +53,15 @@ def figure_tiny(path, pictures):
 
 
 def figure_huge(path, pictures):
-    # A real 16000 x 16000 PNG of 33 KB, one bit a pixel: decoded it would take 1 GB.
-    side = 16000
+    # 33 KB that would take 1 GB decoded.
+    huge_png(os.path.join(path, FIGURE), 16000, 16000)
 
-    def chunk(kind, data):
-        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
-    pack = zlib.compressobj(9)
-    row = bytes(1 + side // 8)  # filter byte, then the pixels
-    body = b"".join(pack.compress(row) for _ in range(side)) + pack.flush()
-    with open(os.path.join(path, FIGURE), "wb") as out:
-        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", side, side, 1, 0, 0, 0, 0))
-                  + chunk(b"IDAT", body) + chunk(b"IEND", b""))
+
+def blocks_as(make):
+    def spoil(path, pictures):
+        os.remove(os.path.join(path, BLOCKS))
+        make(os.path.join(path, BLOCKS))
+    return spoil
 
 
 # How the folder is spoilt, the picture the message names (None: any of them), and what
@@ -78,6 +75,9 @@ START_FAILURES = [
     pytest.param(figure_tiny, FIGURE, "8 x 8 pixels, too small", id="figure_tiny"),
     pytest.param(empty(BLOCKS), BLOCKS, "empty file", id="blocks_empty"),
     pytest.param(figure_huge, FIGURE, "16000 x 16000 pixels, too big", id="figure_huge"),
+    # Opening a FIFO would wait for a writer that never comes.
+    pytest.param(blocks_as(os.mkfifo), BLOCKS, "is a FIFO, not a regular file", id="blocks_fifo"),
+    pytest.param(blocks_as(os.mkdir), BLOCKS, "is a folder, not a regular file", id="blocks_folder"),
 ]
 
 
@@ -118,8 +118,7 @@ def test_start_fails_with_unusable_pictures(spoil, picture, said, lone_game, lau
     with open(os.path.join(path, "stdout")) as f:
         out = f.read()
     about = "; stderr was:\n" + err
-    assert status != 0, "exit status 0, expected a failure" + about
-    assert 0 < status < 128, "the game crashed: exit status %d" % status + about
+    assert status == 1, "exit status %d, expected 1 (a negative status: it crashed)" % status + about
     assert out == "", "stdout is not empty: " + out[:200]
     assert len(err.splitlines()) == 1, "stderr should hold one line" + about
     assert os.path.realpath(path) in err, "the message does not name the folder" + about
@@ -135,3 +134,22 @@ def test_start_fails_with_unusable_pictures(spoil, picture, said, lone_game, lau
         assert "cannot find" not in err, "a picture that is there is reported as not found" + about
     assert peak <= PEAK_LIMIT_KIB, \
         "peak memory %d MiB, more than %d MiB: the picture was decoded" % (peak // 1024, PEAK_LIMIT_KIB // 1024)
+
+
+def test_start_fails_with_pictures_split_between_folders(game_exe, tmp_path, launch, folder, pictures_dir):
+    # A stray picture in the working folder must not mix with the game's own.
+    exe = tmp_path / "split game" / "platformer"
+    exe.parent.mkdir()
+    shutil.copy2(game_exe, exe)
+    for name in (BLOCKS, FIGURE):
+        shutil.copyfile(os.path.join(pictures_dir, name), str(exe.parent / name))
+    path = folder("start", pictures=False)
+    shutil.copyfile(os.path.join(pictures_dir, "Background.png"), os.path.join(path, "Background.png"))
+    game = launch(path, exe=str(exe))
+    status = game.wait(20)
+    assert status == 1, "exit status %s, expected 1; stderr:\n%s" % (status, game.stderr())
+    assert game.stdout() == ""
+    assert game.stderr() == (
+        "platformer: cannot find the pictures Background.png, Blocks.png and Quillorn.png together in one "
+        "folder: %s holds only Background.png, %s holds only Blocks.png and Quillorn.png (start the game in a "
+        "folder that holds its pictures, or reinstall it)\n" % (os.path.realpath(path), os.path.realpath(exe.parent)))

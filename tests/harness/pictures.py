@@ -1,7 +1,9 @@
 """The game's pictures for a folder the scripts start it in: copies of real ones, or plain
-stand-ins of the sizes the game accepts, drawn here."""
+stand-ins of the sizes the game accepts, drawn here; and huge ones it must refuse."""
 import os
 import shutil
+import struct
+import zlib
 
 from . import rules
 
@@ -48,3 +50,16 @@ def provide(into, sources):
             return "pictures from %s" % source
     draw_stand_ins(into)
     return "pictures drawn as stand-ins (none found in %s)" % " or ".join(s for s in sources if s)
+
+
+def huge_png(path, width, height):
+    """A real PNG of width x height pixels, one bit a pixel, all black: a few kilobytes that
+    would take width x height x 4 bytes once decoded."""
+    def chunk(kind, data):
+        return struct.pack(">I", len(data)) + kind + data + struct.pack(">I", zlib.crc32(kind + data))
+    pack = zlib.compressobj(9)
+    row = bytes(1 + (width + 7) // 8)  # filter byte, then the pixels
+    body = b"".join(pack.compress(row) for _ in range(height)) + pack.flush()
+    with open(path, "wb") as out:
+        out.write(b"\x89PNG\r\n\x1a\n" + chunk(b"IHDR", struct.pack(">IIBBBBB", width, height, 1, 0, 0, 0, 0))
+                  + chunk(b"IDAT", body) + chunk(b"IEND", b""))
