@@ -63,8 +63,11 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
                 redraw_ = true;
                 ++ticksSinceFrame_;
                 RunTick(cameraPosition_, camera_);
-                if (HasTimeToLoad(ev.timer.count, timerCount))
+                if (HasTimeToLoad(ev.timer.count, timerCount) ||
+                    ++lateTicksWithoutSlice_ > MAX_LATE_TICKS_WITHOUT_SLICE) {
+                    lateTicksWithoutSlice_ = 0;
                     ContinueLevelLoad();
+                }
             }
         }
         RemovalPass();

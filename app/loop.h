@@ -28,6 +28,9 @@ constexpr int MAX_TICKS_WITHOUT_FRAME = 4;
 // that runs after the next tick is due: there the slice would only put the game further
 // behind, and frames and keys would wait on it while a busy machine never caught up.
 constexpr std::int64_t MAX_TICKS_BEHIND_TO_LOAD = 0;
+// But a game that is late in every tick (a world too large for this machine) still loads:
+// after this many late ticks without one, a late tick takes its slice too.
+constexpr int MAX_LATE_TICKS_WITHOUT_SLICE = 8;
 inline bool HasTimeToLoad(std::int64_t queuedAtCount, std::int64_t timerCount)
 {
     return timerCount - queuedAtCount <= MAX_TICKS_BEHIND_TO_LOAD;
@@ -81,6 +84,7 @@ private:
     bool redraw_ = false;
     bool fellBehind_ = false;
     int ticksSinceFrame_ = 0;
+    int lateTicksWithoutSlice_ = 0;
     float cameraPosition_[2] = {0, 0};
     ALLEGRO_TRANSFORM camera_{};
 

@@ -152,6 +152,23 @@ TEST_F(GameLoopTest, ALoadingLevelTakesASliceOnlyInATickOnTime)
     CancelLevelLoads();
 }
 
+TEST_F(GameLoopTest, AGameLateInEveryTickStillLoadsItsLevel)
+{
+    std::string level;
+    for (int i = 0; i < 3 * RECORDS_PER_SLICE; ++i)
+        level += "1,30," + std::to_string(i) + "\n";
+    folder.Write("LoadLevel.txt", level);
+    Feed(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_SPACE));
+    const std::size_t first = objects.size();
+    std::int64_t count = 10;
+    for (int tick = 0; tick < MAX_LATE_TICKS_WITHOUT_SLICE; ++tick, ++count)
+        TimerEvent(gameTimer, count, count + 1);
+    EXPECT_EQ(objects.size(), first) << "a few late ticks wait for one on time";
+    TimerEvent(gameTimer, count, count + 1);
+    EXPECT_EQ(objects.size(), first + RECORDS_PER_SLICE) << "a late tick loads after too many without a slice";
+    CancelLevelLoads();
+}
+
 TEST_F(GameLoopTest, EachFrameRateLineMeasuresFromThePreviousFrame)
 {
     Tick();
