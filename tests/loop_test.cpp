@@ -50,6 +50,17 @@ protected:
         loop.Handle(ev, 0, 0, now);
     }
     void Tick() { TimerEvent(gameTimer, 0, 0); }
+
+    // Space on a level of three slices; returns the world's size after its first slice.
+    std::size_t StartLoadingALargeLevel()
+    {
+        std::string level;
+        for (int i = 0; i < 3 * RECORDS_PER_SLICE; ++i)
+            level += "1,30," + std::to_string(i) + "\n";
+        folder.Write("LoadLevel.txt", level);
+        Feed(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_SPACE));
+        return objects.size();
+    }
 };
 
 TEST_F(GameLoopTest, CloseAndEveryEscapeEventEndTheGameNothingElseDoes)
@@ -139,12 +150,7 @@ TEST_F(GameLoopTest, FramesComeWhileTheQueueNeverRunsDryAndWaitAgainOnceCaughtUp
 // due would put the game further behind.
 TEST_F(GameLoopTest, ALoadingLevelTakesASliceOnlyInATickOnTime)
 {
-    std::string level;
-    for (int i = 0; i < 3 * RECORDS_PER_SLICE; ++i)
-        level += "1,30," + std::to_string(i) + "\n";
-    folder.Write("LoadLevel.txt", level);
-    Feed(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_SPACE));
-    const std::size_t first = objects.size();
+    const std::size_t first = StartLoadingALargeLevel();
     TimerEvent(gameTimer, 10, 10 + MAX_TICKS_BEHIND_TO_LOAD + 1);
     EXPECT_EQ(objects.size(), first) << "late";
     TimerEvent(gameTimer, 11, 11 + MAX_TICKS_BEHIND_TO_LOAD);
@@ -154,12 +160,7 @@ TEST_F(GameLoopTest, ALoadingLevelTakesASliceOnlyInATickOnTime)
 
 TEST_F(GameLoopTest, AGameLateInEveryTickStillLoadsItsLevel)
 {
-    std::string level;
-    for (int i = 0; i < 3 * RECORDS_PER_SLICE; ++i)
-        level += "1,30," + std::to_string(i) + "\n";
-    folder.Write("LoadLevel.txt", level);
-    Feed(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_SPACE));
-    const std::size_t first = objects.size();
+    const std::size_t first = StartLoadingALargeLevel();
     std::int64_t count = 10;
     for (int tick = 0; tick < MAX_LATE_TICKS_WITHOUT_SLICE; ++tick, ++count)
         TimerEvent(gameTimer, count, count + 1);

@@ -128,15 +128,25 @@ def test_space_loads_level_blocks(play, shoot):
     load_level(game, window, shoot)
 
 
-def test_holding_left_walks_figure_until_wall_stops_it(play, shoot):
-    # The view stops at the world's left edge once the figure is near it, and from then on the
-    # figure itself moves left on screen; the wall stops it long before it could leave the
-    # window, so it ends the same way however long Left is held beyond that.
+def walked_to_wall(play, shoot):
+    """The level loaded and Left held until the figure stands against its wall (Left stays held)."""
     game, window, _ = at_rest(play, shoot, LEVEL)
     load_level(game, window, shoot)
     window.key_down("Left")
     try:
         poll(10, lambda: shoot(window, "walked-left"), figure_at_wall, game)
+    except BaseException:
+        window.key_up("Left")
+        raise
+    return game, window
+
+
+def test_holding_left_walks_figure_until_wall_stops_it(play, shoot):
+    # The view stops at the world's left edge once the figure is near it, and from then on the
+    # figure itself moves left on screen; the wall stops it long before it could leave the
+    # window, so it ends the same way however long Left is held beyond that.
+    game, window = walked_to_wall(play, shoot)
+    try:
         time.sleep(0.5)
         why = figure_at_wall(shoot(window, "still-held"))
         assert why is None, "Left still held half a second later: " + why
@@ -146,13 +156,8 @@ def test_holding_left_walks_figure_until_wall_stops_it(play, shoot):
 
 
 def test_r_puts_figure_back_at_start(play, shoot):
-    game, window, _ = at_rest(play, shoot, LEVEL)
-    load_level(game, window, shoot)
-    window.key_down("Left")
-    try:
-        poll(10, lambda: shoot(window, "walked-left"), figure_at_wall, game)
-    finally:
-        window.key_up("Left")
+    game, window = walked_to_wall(play, shoot)
+    window.key_up("Left")
     window.key("r")
     poll(15, lambda: shoot(window, "reset"), figure_back_at_start, game)
 
