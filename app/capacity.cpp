@@ -1,10 +1,6 @@
 #include "app/capacity.h"
 
-#include <poll.h>
-#include <unistd.h>
-
 #include <cstdlib>
-#include <cstring>
 
 #include "app/output.h"
 #include "app/world.h"
@@ -18,6 +14,7 @@ std::size_t WorldCap()
     return cap;
 }
 
+// Declared for tests only, in tests/world_cap.h.
 void SetWorldCap(std::size_t newCap)
 {
     cap = newCap;
@@ -39,21 +36,6 @@ std::string DescribeNoRoom(Room room)
     if (room == Room::NoMemory)
         return "memory ran out";
     return "the world is full (" + std::to_string(WorldCap()) + " objects)";
-}
-
-void TellOnStandardError(const std::string& line)
-{
-    WriteLineWithoutWaiting(STDERR_FILENO, line);
-}
-
-void TellOnStandardError(const char* line)
-{
-    // No std::string here: making one could fail the same way.
-    pollfd out{STDERR_FILENO, POLLOUT, 0};
-    if (poll(&out, 1, 0) != 1 || (out.revents & POLLNVAL) != 0)
-        return;
-    const ssize_t written = write(STDERR_FILENO, line, std::strlen(line));
-    (void)written;  // a reader that is gone is no reason to stop the game
 }
 
 bool CommandAdditions::Add(const std::function<GameObject*()>& make)

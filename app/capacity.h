@@ -15,9 +15,8 @@ class GameObject;
 // in 1/60 s, so a level that fills it still gets there, a slice a tick.
 constexpr std::size_t MAX_WORLD_OBJECTS = 500000;
 
-// The cap in force: MAX_WORLD_OBJECTS unless a test sets another.
+// The cap in force: MAX_WORLD_OBJECTS unless a test sets another (tests/world_cap.h).
 std::size_t WorldCap();
-void SetWorldCap(std::size_t cap);
 
 enum class Room { Made, Full, NoMemory };
 
@@ -56,7 +55,7 @@ Room AddToWorld(std::vector<GameObject*>& world, Make make, WorldBounds bounds =
     }
 }
 
-// Why an addition stopped, for a message: "the world is full (1000000 objects)" or
+// Why an addition stopped, for a message: "the world is full (500000 objects)" or
 // "memory ran out".
 std::string DescribeNoRoom(Room room);
 
@@ -81,8 +80,3 @@ private:
     int planned_;
     int added_ = 0;
 };
-
-// Standard error may be a full pipe nobody reads: a line it cannot take now is dropped.
-void TellOnStandardError(const std::string& line);
-// The same for a line that must get out even where no memory is left to make it.
-void TellOnStandardError(const char* line);

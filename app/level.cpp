@@ -394,14 +394,6 @@ Loads& TheLoads()
     return loads;
 }
 
-// Its messages go out like the frame-rate lines: a standard error nobody reads (a full pipe)
-// must not hold the game.
-void TellWithoutWaiting(const std::ostringstream& messages)
-{
-    if (!messages.str().empty())
-        TellOnStandardError(messages.str());
-}
-
 // Reads up to `records` records of the loads in turn; counting records, not time, keeps
 // every run of the game the same.
 void AdvanceLoads(int records)
@@ -416,7 +408,7 @@ void AdvanceLoads(int records)
             std::ostringstream messages;
             bool exists = false;
             loads.current = LevelFile::Open(FindGameFile("LoadLevel.txt"), messages, exists);
-            TellWithoutWaiting(messages);
+            TellOnStandardError(messages.str());
             if (!loads.current)
                 continue;
         }
@@ -424,7 +416,7 @@ void AdvanceLoads(int records)
         if (loads.current->Done()) {
             std::ostringstream messages;
             loads.current->Report(messages);
-            TellWithoutWaiting(messages);
+            TellOnStandardError(messages.str());
             loads.current.reset();
         }
     }

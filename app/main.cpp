@@ -5,14 +5,71 @@
 #include <allegro5/allegro_ttf.h>
 #include <cstdlib>
 #include <iostream>
+#include <memory>
+#include <string>
 
 #include "app/display_link.h"
+#include "app/exit_status.h"
 #include "app/loop.h"
 #include "app/options.h"
 #include "app/output.h"
 #include "app/screen.h"
 #include "app/world.h"
 #include "resources/ImageCache.h"
+
+namespace {
+
+// Everything start-up makes, ended in one place whatever step it reached: the objects (each
+// told Destroy), then the pictures they borrowed, then the timer, the queue and the window.
+struct GameParts {
+    ALLEGRO_EVENT_QUEUE* eventQueue = nullptr;
+    ALLEGRO_TIMER* timer = nullptr;
+    std::unique_ptr<Screen> screen;  // owns the window
+
+    GameParts() = default;
+    GameParts(const GameParts&) = delete;
+    GameParts& operator=(const GameParts&) = delete;
+    ~GameParts()
+    {
+        ReleaseDisplayHold();
+        DestroyPass();
+        DestroyAllImages();
+        if (timer != nullptr)
+            al_destroy_timer(timer);
+        if (eventQueue != nullptr)
+            al_destroy_event_queue(eventQueue);
+        screen.reset();
+    }
+};
+
+// Input and the add-ons, in the order they start. Each is needed: a keyboard or a mouse the
+// library could not start would be read all the same, and crash the game.
+struct StartStep {
+    const char* what;
+    bool (*start)();
+};
+const StartStep INPUT_AND_ADD_ONS[] = {
+    {"the keyboard", al_install_keyboard},
+    {"the library's PNG reader", al_init_image_addon},
+    {"the library's font add-on", al_init_font_addon},
+    {"the library's TrueType add-on", al_init_ttf_addon},
+    {"the mouse", al_install_mouse},
+    {"the library's drawing add-on", al_init_primitives_addon},
+};
+
+// Without what it needs there is no game: say why, rather than end silently or crash.
+int CannotStart(const std::string& why, ExitStatus status)
+{
+    TellOnStandardError("platformer: " + why + "\n");
+    return status;
+}
+
+int CannotStart(const char* what)
+{
+    return CannotStart(std::string("cannot start ") + what + "; the game ends", CANNOT_GO_ON);
+}
+
+}  // namespace
 
 int main(int argc, char** argv)
 {
@@ -22,61 +79,53 @@ int main(int argc, char** argv)
     if (const std::optional<int> status = AnswerCommandLine(argc, argv, std::cout, std::cerr))
         return *status;
 
-    player = new Player();
+    // --- Start-up: a step that fails ends the game with one line saying why ---
+    GameParts parts;
+    EndGameOnDisplayFaults();
+    const DisplayAnswer display = HoldDisplayThroughStartUp();
+    // A display that does not let the game in will not let the library in either.
+    if (display.named && !display.reached)
+        return CannotStart(WhyNoWindow(std::getenv("DISPLAY"), display), NO_LIBRARY_OR_WINDOW);
+    if (!al_init())
+        return CannotStart("cannot start the Allegro library (the installed Allegro does not match the one the "
+                           "game was built with; reinstall the game)",
+                           NO_LIBRARY_OR_WINDOW);
 
-    ALLEGRO_DISPLAY* display = nullptr;
-    ALLEGRO_EVENT_QUEUE* event_queue = nullptr;
-    ALLEGRO_TIMER* timer = nullptr;
-
-    // --- Start-up ---
-    EndGameWhenDisplayIsLost();
-    HoldDisplayThroughStartUp();
-    if (!al_init()) {
-        std::cerr << "platformer: cannot start the Allegro library (the installed Allegro does not "
-                     "match the one the game was built with; reinstall the game)" << std::endl;
-        delete player;
-        return -1;
-    }
     al_set_new_window_title("Platformer");
     al_set_new_display_flags(ALLEGRO_RESIZABLE);
+    UseScreenOfDisplay();
     const int windowSize = OpeningWindowSize();
-    display = al_create_display(windowSize, windowSize);
+    ALLEGRO_DISPLAY* window = al_create_display(windowSize, windowSize);
     ReleaseDisplayHold();
-    if (display == nullptr) {
-        // Without a window there is no game; say why rather than end silently.
-        std::cerr << "platformer: " << WhyNoWindow(std::getenv("DISPLAY"), DisplayWasReached()) << std::endl;
-        delete player;
-        return -1;
-    }
+    if (window == nullptr)
+        return CannotStart(WhyNoWindow(std::getenv("DISPLAY"), display), NO_LIBRARY_OR_WINDOW);
+    parts.screen = std::make_unique<Screen>(window);  // from here on the screen owns the window
+    Screen& screen = *parts.screen;
+    WatchGameWindow(window);
 
-    al_install_keyboard();
-    al_init_image_addon();
-    al_init_font_addon();
-    al_init_ttf_addon();
-    al_install_mouse();
-    al_init_primitives_addon();
+    for (const StartStep& step : INPUT_AND_ADD_ONS)
+        if (!step.start())
+            return CannotStart(step.what);
 
     InitImages();
     const std::string missing = FirstMissingImage();
-    if (!missing.empty()) {
-        std::cerr << "platformer: " << WhyNotLoaded(missing) << std::endl;
-        delete player;
-        player = nullptr;
-        DestroyAllImages();
-        al_destroy_display(display);
-        return 1;
-    }
+    if (!missing.empty())
+        return CannotStart(WhyNotLoaded(missing), CANNOT_GO_ON);
 
+    player = new Player();
     player->Init(GetImage(FIGURE_PICTURE));
     objects.push_back(player);
 
-    event_queue = al_create_event_queue();
-    timer = al_create_timer(TICK_SECONDS);
-    al_register_event_source(event_queue, al_get_display_event_source(display));
+    ALLEGRO_EVENT_QUEUE* event_queue = parts.eventQueue = al_create_event_queue();
+    if (event_queue == nullptr)
+        return CannotStart("the game's event queue");
+    ALLEGRO_TIMER* timer = parts.timer = al_create_timer(TICK_SECONDS);
+    if (timer == nullptr)
+        return CannotStart("the game's timer");
+    al_register_event_source(event_queue, al_get_display_event_source(window));
     al_register_event_source(event_queue, al_get_timer_event_source(timer));
     al_register_event_source(event_queue, al_get_keyboard_event_source());
 
-    Screen screen(display);  // from here on the screen owns the window
     GameLoop loop(timer, al_get_time(), &screen);
     FrameRateOutput frameRate;
     al_start_timer(timer);
@@ -95,11 +144,7 @@ int main(int argc, char** argv)
         }
     }
 
-    // --- Shutdown: objects, then pictures, then the library's handles; the window goes last,
-    // with the screen ---
-    DestroyPass();
-    DestroyAllImages();
-    al_destroy_timer(timer);
-    al_destroy_event_queue(event_queue);
-    return 0;
+    // --- Shutdown: GameParts ends the objects, the pictures, the library's handles and the
+    // window, in that order ---
+    return ENDED_NORMALLY;
 }

@@ -1,5 +1,6 @@
 #include "app/options.h"
 
+#include "app/exit_status.h"
 #include "app/output.h"
 #include "app/rules.h"
 #include "resources/GameFolders.h"
@@ -43,8 +44,9 @@ void PrintHelp(std::ostream& out)
         << "      level in the game's data folder\n"
         << "  This copy of the game looks in, in this order:\n      " << DescribeFolders(GameFolders()) << "\n\n"
         << "Exit status: 0 when the game ends normally, 1 when a picture cannot be loaded,\n"
-        << "the display is lost or this help cannot be written, 2 for a wrong argument,\n"
-        << "255 when the library or the window cannot start.\n";
+        << "the keyboard, the mouse or another part of the game cannot start, the display is\n"
+        << "lost or refuses a request of the game, or this help cannot be written; 2 for a\n"
+        << "wrong argument; 255 when the library or the window cannot start.\n";
 }
 
 // An answer that never reached its reader (a full disk, a reader gone) is no answer: say so
@@ -54,13 +56,13 @@ int Delivered(std::ostream& out, std::ostream& err, const char* what)
 {
     out.flush();
     if (out)
-        return 0;
+        return ENDED_NORMALLY;
     const int error = errno;
     err << "platformer: cannot write " << what;
     if (error != 0)
         err << ": " << std::strerror(error);
     err << '\n' << std::flush;
-    return 1;
+    return CANNOT_GO_ON;
 }
 
 }  // namespace
@@ -130,7 +132,7 @@ std::optional<int> AnswerCommandLine(int argc, const char* const* argv, std::ost
         return Delivered(out, err, "the version");
     case CommandLine::Action::Wrong:
         err << "platformer: unknown argument \"" << Printable(line.wrongArgument) << "\"\n" << USAGE << '\n';
-        return 2;
+        return WRONG_ARGUMENT;
     }
-    return 2;
+    return WRONG_ARGUMENT;
 }

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -37,7 +38,9 @@ std::string Printable(const std::string& text)
     return shown;
 }
 
-bool WriteLineWithoutWaiting(int fd, const std::string& line)
+namespace {
+
+bool WriteWithoutWaiting(int fd, const char* text, std::size_t size)
 {
     // Non-blocking mode belongs to the open file we share with the shell (its terminal too),
     // and a private re-opening through /proc works for pipes only; so ask first. A pipe that
@@ -50,7 +53,26 @@ bool WriteLineWithoutWaiting(int fd, const std::string& line)
         return true;
     if ((out.revents & POLLNVAL) != 0)
         return false;
-    return write(fd, line.data(), line.size()) >= 0 || errno == EAGAIN || errno == EINTR;
+    return write(fd, text, size) >= 0 || errno == EAGAIN || errno == EINTR;
+}
+
+}  // namespace
+
+bool WriteLineWithoutWaiting(int fd, const std::string& line)
+{
+    return WriteWithoutWaiting(fd, line.data(), line.size());
+}
+
+void TellOnStandardError(const std::string& lines)
+{
+    if (!lines.empty())
+        WriteWithoutWaiting(STDERR_FILENO, lines.data(), lines.size());
+}
+
+void TellOnStandardError(const char* lines)
+{
+    // No std::string here: making one could fail the same way.
+    WriteWithoutWaiting(STDERR_FILENO, lines, std::strlen(lines));
 }
 
 void FrameRateOutput::Write(const std::string& line)

@@ -16,6 +16,13 @@ std::string Printable(const std::string& text);
 // right now is dropped. False after a write error (the reader has gone).
 bool WriteLineWithoutWaiting(int fd, const std::string& line);
 
+// The game's own lines for the player ("platformer: ...", each ending in a line break), all
+// written here and like the frame-rate lines: standard error may be a full pipe nobody
+// reads, and a line it cannot take now is dropped rather than waited for.
+void TellOnStandardError(const std::string& lines);
+// The same for a line that must get out even where no memory is left to make a std::string.
+void TellOnStandardError(const char* lines);
+
 // The frame-rate lines. A line the reader cannot take right now is dropped rather than
 // waited for; after a write error (the reader has gone) nothing more is written.
 class FrameRateOutput {

@@ -179,7 +179,7 @@ void Screen::Resize(int width, int height)
 
 void Screen::Say(const char* line)
 {
-    WriteLineWithoutWaiting(STDERR_FILENO, std::string(line) + "\n");
+    TellOnStandardError(std::string(line) + "\n");
 }
 
 void Screen::ShowFrame(const ALLEGRO_TRANSFORM& camera)

@@ -10,6 +10,7 @@
 #include "objects/Snow.h"
 #include "resources/ImageCache.h"
 #include "test_support.h"
+#include "world_cap.h"
 
 namespace {
 

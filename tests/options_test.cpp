@@ -154,10 +154,19 @@ TEST(CommandLine, AnAnswerThatCannotBeWrittenIsAFailure)
 // An argument can hold anything; the terminal is shown it, never steered by it.
 TEST(CommandLine, AWrongArgumentIsShownPrintable)
 {
-    const Answered run = Answer({"\x1b[2J\nnext line\xff\t\xc3\xa9"});
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.err, "platformer: unknown argument \"\\x1b[2J\\x0anext line\\xff\\x09\\xc3\\xa9\"\n"
-                       "Usage: platformer [--help | --version]\n");
+    const struct {
+        const char* argument;
+        const char* shown;
+    } cases[] = {
+        {"\x1b[2J\nnext line\xff\t\xc3\xa9", "\\x1b[2J\\x0anext line\\xff\\x09\\xc3\\xa9"},
+        {"~\x7f", "~\\x7f"},  // DEL, just past the last printable byte
+    };
+    for (const auto& c : cases) {
+        const Answered run = Answer({c.argument});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err, std::string("platformer: unknown argument \"") + c.shown +
+                               "\"\nUsage: platformer [--help | --version]\n");
+    }
 }
 
 // The keys are written out in four places; a key changed in one must be changed in all.
