@@ -23,6 +23,7 @@ def test_lost_display_ends_game(loading, xserver, play, folder, shoot):
         # The first slice's blocks in view: the load has begun, and has far to go.
         poll(10, lambda: shoot(window, "loading"), ink_at_least(before + 10 * BLOCK * BLOCK), game)
     xserver.kill()
+    assert not os.path.exists("/tmp/.X11-unix/X%d" % xserver.number), "the killed server's socket is left"
     status = game.wait(2)
     assert status is not None, "the game still runs 2 s after its X server went away"
     assert status == 1, "exit status %d, expected 1; stderr:\n%s" % (status, game.stderr())

@@ -3,13 +3,16 @@ on one line of standard error, prints nothing on standard output, and ends with 
 status of its own: it neither crashes, nor hangs, nor decodes a picture it refuses."""
 import os
 import shutil
+import subprocess
 import time
 
 import pytest
 from PIL import Image
 
-from harness import rules
+from harness import Game, Window, XServer, rules
+from harness.game import window_name
 from harness.pictures import huge_png
+from looks import escape_ends_game
 
 FIGURE = "Quillorn.png"
 BLOCKS = "Blocks.png"
@@ -153,3 +156,76 @@ def test_start_fails_with_pictures_split_between_folders(game_exe, tmp_path, lau
         "platformer: cannot find the pictures Background.png, Blocks.png and Quillorn.png together in one "
         "folder: %s holds only Background.png, %s holds only Blocks.png and Quillorn.png (start the game in a "
         "folder that holds its pictures, or reinstall it)\n" % (os.path.realpath(path), os.path.realpath(exe.parent)))
+
+
+# A part of the game the library cannot start: a stand-in preloaded before the library
+# answers as the library does when it fails (false, or no handle).
+PARTS_REFUSED = [
+    pytest.param("al_install_keyboard", "the keyboard", id="keyboard"),
+    pytest.param("al_install_mouse", "the mouse", id="mouse"),
+    pytest.param("al_init_image_addon", "the library's PNG reader", id="png_reader"),
+    pytest.param("al_init_primitives_addon", "the library's drawing add-on", id="drawing_add_on"),
+    pytest.param("al_create_event_queue", "the game's event queue", id="event_queue"),
+    pytest.param("al_create_timer", "the game's timer", id="timer"),
+]
+
+
+@pytest.mark.parametrize("function, part", PARTS_REFUSED)
+def test_start_fails_when_a_part_cannot_start(function, part, launch, tmp_path):
+    source, refuse = tmp_path / "refuse.cpp", tmp_path / "refuse.so"
+    source.write_text('extern "C" void* %s() { return nullptr; }\n' % function)
+    subprocess.run(["c++", "-shared", "-fPIC", "-o", str(refuse), str(source)], check=True)
+    game = launch(env=dict(os.environ, LD_PRELOAD=str(refuse)))
+    status = game.wait(20)
+    assert status == 1, "exit status %s, expected 1; stderr:\n%s" % (status, game.stderr())
+    assert game.stderr() == "platformer: cannot start %s; the game ends\n" % part
+    assert game.stdout() == ""
+
+
+def test_plays_on_the_second_screen_of_a_display(game_exe, folder, tmp_path):
+    # Left to itself the library asks X which screen holds the focus, in a way that fails while
+    # no window has it, and the game then hung for good.
+    with XServer(screens=2, log_dir=str(tmp_path)) as server, \
+            Game(game_exe, folder(), env=server.env(screen=1)) as game:
+        game.wait_for_frames(1, timeout=20)
+        conn = server.connection()
+        shown = [w for w in conn.screen(1).root.query_tree().children
+                 if window_name(conn, w) == rules.WINDOW_TITLE]
+        assert len(shown) == 1, "the game's window is not on the screen DISPLAY names"
+        window = Window(conn, shown[0])
+        window.focus()
+        escape_ends_game(window, game, 5)
+        assert game.stderr() == ""
+
+
+def window_destroyed(server, game):
+    game.window().win.destroy()
+    server.connection().sync()
+
+
+# The display refuses the game: its connection (a server that asks for a key, and the game
+# given none), or a request once it plays. Xlib's own text came first, or instead.
+DISPLAY_REFUSALS = [
+    pytest.param(True, None, 255,
+                 'platformer: the display "{display}" refused the game: "Authorization required, but no authorization '
+                 'protocol specified" (may this user use that display? XAUTHORITY names the file of its keys)\n',
+                 id="no_key"),
+    pytest.param(False, window_destroyed, 1,
+                 'platformer: the game\'s window on the display "{display}" is gone (another program destroyed it); '
+                 'the game ends\n', id="window_destroyed"),
+]
+
+
+@pytest.mark.parametrize("key_asked, then, status, said", DISPLAY_REFUSALS)
+def test_display_refusal_is_one_line(key_asked, then, status, said, game_exe, folder, tmp_path):
+    with XServer(auth=key_asked, log_dir=str(tmp_path)) as server:
+        if key_asked:
+            game = Game(game_exe, folder(), env=dict(server.env(), XAUTHORITY=os.devnull))
+        else:
+            game = Game(game_exe, folder(), server)
+        with game:
+            if then:
+                then(server, game)
+            ended = game.wait(10)
+            assert ended == status, "exit status %s, expected %d; stderr:\n%s" % (ended, status, game.stderr())
+            assert game.stderr() == said.format(display=server.name)

@@ -2,7 +2,10 @@
 import os
 import select
 import signal
+import socket
+import struct
 import subprocess
+import tempfile
 import time
 
 from Xlib import display as xdisplay
@@ -23,19 +26,24 @@ class XServer:
     -displayfd makes the server write its number once it accepts clients, and only the server
     that owns the display does, so a display taken by someone else between our look and our
     start is never mistaken for ours. displays, when given, are the numbers to try instead.
+    screens: how many X screens of that size the display has (":N.1" is the second).
+    auth: the server lets in only clients that show its key; env() gives them the key's file.
     Use as a context manager, or call stop().
     """
 
     def __init__(self, width=640, height=640, depth=24, window_manager=False, log_dir=None,
-                 displays=None):
+                 displays=None, screens=1, auth=False):
         self.displays = _display_numbers(displays)
         self.size = (width, height)
         self.depth = depth
         self.window_manager = window_manager
         self.log_dir = log_dir
+        self.screens = screens
+        self.auth_file = _write_key() if auth else None
         self.proc = None
         self.wm = None
         self.name = None
+        self.number = None
         self._conn = None
 
     def __enter__(self):
@@ -49,10 +57,12 @@ class XServer:
     def pid(self):
         return self.proc.pid if self.proc else None
 
-    def env(self, base=None):
+    def env(self, base=None, screen=0):
         env = dict(os.environ if base is None else base)
-        env["DISPLAY"] = self.name
+        env["DISPLAY"] = self.name if screen == 0 else "%s.%d" % (self.name, screen)
         env.pop("WAYLAND_DISPLAY", None)
+        if self.auth_file:
+            env["XAUTHORITY"] = self.auth_file
         return env
 
     def _log(self, what):
@@ -62,13 +72,14 @@ class XServer:
 
     def start(self):
         screen = "%dx%dx%d" % (self.size[0], self.size[1], self.depth)
+        screens = [arg for i in range(self.screens) for arg in ("-screen", str(i), screen)]
+        auth = ["-auth", self.auth_file] if self.auth_file else []
         for n in self.displays:
             if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
                 continue
             r, w = os.pipe()
             proc = subprocess.Popen(
-                ["Xvfb", ":%d" % n, "-screen", "0", screen, "-nolisten", "tcp", "-noreset",
-                 "-displayfd", str(w)],
+                ["Xvfb", ":%d" % n] + screens + auth + ["-nolisten", "tcp", "-noreset", "-displayfd", str(w)],
                 pass_fds=(w,), stdout=self._log("xvfb"), stderr=subprocess.STDOUT,
                 start_new_session=True)
             os.close(w)
@@ -83,11 +94,13 @@ class XServer:
             os.close(r)
             if proc.poll() is None and ready.strip() == str(n).encode():
                 self.proc = proc
+                self.number = n
                 self.name = ":%d" % n
                 if self.window_manager:
                     self._start_window_manager()
                 return self
             _end(proc)
+            _remove_leftovers(proc.pid, n)
         raise RuntimeError("could not start Xvfb on any display of %s" % self.displays)
 
     def _start_window_manager(self):
@@ -118,6 +131,8 @@ class XServer:
         if self.proc and self.proc.poll() is None:
             self.proc.kill()
             self.proc.wait()
+        if self.proc:
+            _remove_leftovers(self.proc.pid, self.number)
 
     def _drop_connection(self):
         if self._conn is not None:
@@ -132,8 +147,57 @@ class XServer:
         for proc in (self.wm, self.proc):
             if proc is not None:
                 _end(proc)
+        if self.proc is not None:
+            _remove_leftovers(self.proc.pid, self.number)
+        if self.auth_file:
+            os.remove(self.auth_file)
+            self.auth_file = None
         self.wm = None
         self.proc = None
+
+
+def _remove_leftovers(pid, n):
+    """A server that could not end itself (SIGKILL) leaves its socket, and its lock file where
+    it made one, and the next look takes the display for taken. They go, but only while
+    nothing answers on the socket and the lock, if any, still names that server."""
+    lock = "/tmp/.X%d-lock" % n
+    try:
+        with open(lock) as f:
+            owner = int(f.read().strip() or "0")
+    except FileNotFoundError:
+        owner = pid
+    except (OSError, ValueError):
+        return
+    path = "/tmp/.X11-unix/X%d" % n
+    if owner != pid or _answers(path):
+        return
+    for leftover in (path, lock):
+        try:
+            os.remove(leftover)
+        except FileNotFoundError:
+            pass
+
+
+def _answers(path):
+    with socket.socket(socket.AF_UNIX, socket.SOCK_STREAM) as probe:
+        try:
+            probe.connect(path)
+            return True
+        except OSError:
+            return False
+
+
+def _write_key():
+    """A file holding one MIT-MAGIC-COOKIE-1 key for any display, in the format Xau reads."""
+    fd, path = tempfile.mkstemp(prefix="platformer-xauth-")
+
+    def field(data):
+        return struct.pack(">H", len(data)) + data
+    family_wild = 0xFFFF
+    with os.fdopen(fd, "wb") as out:
+        out.write(struct.pack(">H", family_wild) + field(b"") + field(b"") + field(b"MIT-MAGIC-COOKIE-1")
+                  + field(os.urandom(16)))
+    return path
 
 
 def _end(proc, grace=3.0):
