@@ -35,10 +35,10 @@ int ToGame(int at, int start, int size)
 }
 
 // The picture is opaque: copying it over whatever lies beneath saves reading the target.
-void CopyScaled(ALLEGRO_BITMAP* picture, int x, int y, int size)
+void CopyScaled(ALLEGRO_BITMAP* picture, int x, int y, int size, int pictureSize = WINDOW_SIZE)
 {
     al_set_blender(ALLEGRO_ADD, ALLEGRO_ONE, ALLEGRO_ZERO);
-    al_draw_scaled_bitmap(picture, 0, 0, WINDOW_SIZE, WINDOW_SIZE, x, y, size, size, 0);
+    al_draw_scaled_bitmap(picture, 0, 0, pictureSize, pictureSize, x, y, size, size, 0);
 }
 
 ALLEGRO_BITMAP* CreateVideoBitmap(int size, int flags)
@@ -117,10 +117,16 @@ void ShowPicture(ALLEGRO_BITMAP* picture, ALLEGRO_BITMAP* target, ALLEGRO_BITMAP
     const PictureBox box = FitPicture(width, height);
 
     ALLEGRO_BITMAP* shown = picture;
+    int shownSize = WINDOW_SIZE;
     if (SamplingFor(box) == Sampling::Linear && blended != nullptr) {
+        // Linear sampling reads two rows of its source for each row it makes: shrunk to less
+        // than half at once, it would skip rows, ruled lines among them. Below half the picture
+        // is first halved, each row of the half blending two of the picture's.
+        if (box.size < WINDOW_SIZE / 2)
+            shownSize = WINDOW_SIZE / 2;
         al_set_target_bitmap(blended);
         al_use_transform(&identity);
-        CopyScaled(picture, 0, 0, WINDOW_SIZE);
+        CopyScaled(picture, 0, 0, shownSize);
         shown = blended;
     }
 
@@ -129,7 +135,7 @@ void ShowPicture(ALLEGRO_BITMAP* picture, ALLEGRO_BITMAP* target, ALLEGRO_BITMAP
     // One clear of the whole window measured faster than four clipped clears of the borders
     // on the software renderer.
     al_clear_to_color(al_map_rgb(0, 0, 0));
-    CopyScaled(shown, box.left, box.top, box.size);
+    CopyScaled(shown, box.left, box.top, box.size, shownSize);
     al_restore_state(&state);
 }
 
@@ -188,7 +194,7 @@ void Screen::ShowFrame(const ALLEGRO_TRANSFORM& camera)
     const PictureBox box = FitPicture(al_get_bitmap_width(backbuffer), al_get_bitmap_height(backbuffer));
     al_set_target_bitmap(backbuffer);
     if (SamplingFor(box) != Sampling::None && picture_ == nullptr)
-        picture_ = CreateVideoBitmap(WINDOW_SIZE, 0);
+        picture_ = CreateVideoBitmap(WINDOW_SIZE, ALLEGRO_MIN_LINEAR);  // only ever shrunk to half
     // Without a picture of its own (no video memory left) the world is drawn unscaled.
     if (SamplingFor(box) == Sampling::None || picture_ == nullptr) {
         if (!skyCleared_)
