@@ -117,6 +117,8 @@ void GameLoop::WantOtherFullscreen()
 {
     if (window_ == nullptr)
         return;
+    if (!switchWanted_ && !ask_.waiting)
+        fullscreen_ = window_->Fullscreen();  // it may have changed unasked, or late
     const bool heading = switchWanted_ ? wantedOn_ : ask_.waiting ? ask_.on : fullscreen_;
     wantedOn_ = !heading;
     switchWanted_ = true;
@@ -158,14 +160,18 @@ void GameLoop::FullscreenAnswered()
 
 void GameLoop::CheckFullscreenAnswered(std::int64_t timerCount)
 {
-    if (!ask_.waiting || timerCount - ask_.since < FULLSCREEN_ANSWER_TICKS)
+    if (!ask_.waiting)
         return;
-    ask_.waiting = false;
-    // An answer whose resize is still queued, or never comes (the window had that size).
+    // A window manager may mark the window only after the resize that answers, or answer
+    // with none (the window had that size already).
     if (window_->Fullscreen() == ask_.on) {
         fullscreen_ = ask_.on;
+        FullscreenAnswered();
         return;
     }
+    if (timerCount - ask_.since < FULLSCREEN_ANSWER_TICKS)
+        return;
+    ask_.waiting = false;
     window_->Say(ask_.on ? "platformer: no window manager made the window fullscreen; the game goes on in its window"
                          : "platformer: no window manager brought the window back from fullscreen");
 }
