@@ -180,3 +180,27 @@ def test_no_frames_while_iconified(play, shoot, xserver):
     game.wait_for_frames(drawn + 30, timeout=5)
     window.focus()
     ends_cleanly(game, window)
+
+
+@pytest.mark.screen(*SCREEN, window_manager=True)
+def test_window_manager_killed_while_fullscreen_then_restarted(play, shoot, xserver):
+    # With its manager gone, leaving fullscreen is refused at once rather than waited for;
+    # a new manager brings the window back.
+    game, window = at_rest(play, shoot)
+    windowed = window.geometry()
+    fullscreen(game, window)
+    xserver.wm.kill()
+    xserver.wm.wait()
+    window.focus()
+    window.key("F11")
+    poll(5, game.stderr, lambda err: None if err else "nothing said", game)
+    assert game.stderr() == "platformer: the window cannot leave fullscreen here\n"
+    xserver._start_window_manager()
+    # It manages the game's window once it has put it in a frame of its own.
+    root = xserver.connection().screen().root
+    poll(10, lambda: window.win.query_tree().parent, lambda parent: None if parent != root else
+         "the new window manager did not take the window", game)
+    window.focus()
+    window.key("F11")
+    wait_geometry(game, window, windowed[2:])
+    escape_ends_game(window, game, 10)
