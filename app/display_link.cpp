@@ -3,6 +3,7 @@
 #include <X11/Xlib.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdlib>
 
 #include <chrono>
@@ -27,6 +28,12 @@ bool Named(const char* displayName)
 // run the library's shutdown, which never returns once the display is gone.
 int EndOnLostDisplay(Display* display)
 {
+    // The library's connection and the window manager's questions may both find the display
+    // gone, each in its own thread: one line, from the first.
+    static std::atomic_flag lost = ATOMIC_FLAG_INIT;
+    if (lost.test_and_set())
+        for (;;)
+            pause();
     const char* name = display != nullptr ? DisplayString(display) : nullptr;
     WriteLineWithoutWaiting(STDERR_FILENO, "platformer: lost the connection to the display \"" +
                                                Printable(name != nullptr ? name : "") + "\"; the game ends\n");

@@ -69,8 +69,9 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
                 fellBehind_ = true;
             } else {
                 redraw_ = true;
-                ++ticksSinceFrame_;
                 ticksQueued_ = timerCount - ev.timer.count;
+                if (++ticksSinceFrame_ == 1)
+                    ticksQueuedAfterFrame_ = ticksQueued_;
                 RunTick(cameraPosition_, camera_);
                 if (HasTimeToLoad(ev.timer.count, timerCount) ||
                     ++lateTicksWithoutSlice_ > MAX_LATE_TICKS_WITHOUT_SLICE) {
@@ -92,7 +93,8 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
 
 bool GameLoop::FrameDue(bool queueEmpty) const
 {
-    const bool forced = ticksSinceFrame_ >= MAX_TICKS_WITHOUT_FRAME && ticksQueued_ <= MAX_TICKS_QUEUED_FOR_FORCED_FRAME;
+    const bool catchingUp = 2 * (ticksQueuedAfterFrame_ - ticksQueued_) >= ticksSinceFrame_;
+    const bool forced = ticksSinceFrame_ >= MAX_TICKS_WITHOUT_FRAME && !catchingUp;
     if (!redraw_ || !(queueEmpty || fellBehind_ || forced))
         return false;
     return window_ == nullptr || !window_->Hidden();

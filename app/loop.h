@@ -24,10 +24,9 @@ constexpr std::int64_t FULLSCREEN_ANSWER_TICKS = 180;
 // Ticks that each end just as the next is due (a loading level, a large world) never leave
 // the queue empty; a frame still comes after this many, so the game keeps showing itself.
 constexpr int MAX_TICKS_WITHOUT_FRAME = 4;
-// But only while no more than this many ticks wait behind: a frame that costs more than
-// four ticks leaves that many queued, and forcing another before they have run would put
-// the game ever further behind. Ticks keep time; frames are dropped first.
-constexpr std::int64_t MAX_TICKS_QUEUED_FOR_FORCED_FRAME = 1;
+// But not while the game catches up on the ticks a costly frame left queued (each tick runs
+// with fewer behind it than the one before): forcing another frame then would put it ever
+// further behind. Ticks keep time; frames are dropped first.
 
 // A loading level takes a slice of its records in each tick that is on time, none in one
 // that runs after the next tick is due: there the slice would only put the game further
@@ -89,6 +88,7 @@ private:
     bool fellBehind_ = false;
     int ticksSinceFrame_ = 0;
     std::int64_t ticksQueued_ = 0;  // behind the latest tick that ran
+    std::int64_t ticksQueuedAfterFrame_ = 0;  // behind the first tick after the latest frame
     std::int64_t timerCount_ = 0;   // as of the latest event
     bool escapeDown_ = false;
     int lateTicksWithoutSlice_ = 0;

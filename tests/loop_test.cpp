@@ -145,6 +145,10 @@ TEST_F(GameLoopTest, FramesComeWhileTheQueueNeverRunsDryAndWaitAgainOnceCaughtUp
     Tick();
     EXPECT_TRUE(loop.FrameDue(false));
     loop.StartFrame(11.0);
+    for (int tick = 0; tick < MAX_TICKS_WITHOUT_FRAME; ++tick)
+        TimerEvent(gameTimer, tick, tick + 3);
+    EXPECT_TRUE(loop.FrameDue(false)) << "as far behind as ever";
+    loop.StartFrame(11.5);
 
     TimerEvent(gameTimer, 0, MAX_TICKS_BEHIND + 1);
     Tick();
