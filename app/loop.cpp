@@ -156,7 +156,8 @@ void GameLoop::WindowResized()
 void GameLoop::FullscreenAnswered()
 {
     ask_.waiting = false;
-    if (!fullscreen_ && (window_->Width() != windowedWidth_ || window_->Height() != windowedHeight_))
+    if (!fullscreen_ && windowedWidth_ > 0 &&
+        (window_->Width() != windowedWidth_ || window_->Height() != windowedHeight_))
         window_->Resize(windowedWidth_, windowedHeight_);
 }
 

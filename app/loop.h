@@ -23,10 +23,10 @@ constexpr std::int64_t FULLSCREEN_ANSWER_TICKS = 180;
 
 // Ticks that each end just as the next is due (a loading level, a large world) never leave
 // the queue empty; a frame still comes after this many, so the game keeps showing itself.
-constexpr int MAX_TICKS_WITHOUT_FRAME = 4;
 // But not while the game catches up on the ticks a costly frame left queued (each tick runs
 // with fewer behind it than the one before): forcing another frame then would put it ever
 // further behind. Ticks keep time; frames are dropped first.
+constexpr int MAX_TICKS_WITHOUT_FRAME = 4;
 
 // A loading level takes a slice of its records in each tick that is on time, none in one
 // that runs after the next tick is due: there the slice would only put the game further
@@ -87,9 +87,9 @@ private:
     bool redraw_ = false;
     bool fellBehind_ = false;
     int ticksSinceFrame_ = 0;
-    std::int64_t ticksQueued_ = 0;  // behind the latest tick that ran
+    std::int64_t ticksQueued_ = 0;            // behind the latest tick that ran
     std::int64_t ticksQueuedAfterFrame_ = 0;  // behind the first tick after the latest frame
-    std::int64_t timerCount_ = 0;   // as of the latest event
+    std::int64_t timerCount_ = 0;             // as of the latest event
     bool escapeDown_ = false;
     int lateTicksWithoutSlice_ = 0;
     float cameraPosition_[2] = {0, 0};
@@ -99,7 +99,7 @@ private:
     bool fullscreen_ = false;  // as the window is, not as was asked
     bool switchWanted_ = false;
     bool wantedOn_ = false;
-    int windowedWidth_ = 0;
+    int windowedWidth_ = 0;  // none when fullscreen came unasked
     int windowedHeight_ = 0;
     struct FullscreenAsk {
         bool waiting = false;

@@ -1,6 +1,7 @@
 """The window around the picture: fullscreen on F11 and Alt+Enter and back, a window resized
-by the player, blocks placed in an enlarged picture, the size the window opens at, and
-fullscreen refused where no window manager offers it."""
+by the player, blocks placed in an enlarged picture, the size the window opens at,
+fullscreen refused where no window manager offers it, and fullscreen with a window manager
+stalled or killed, a burst of F11, and an iconified window."""
 import os
 import signal
 import time
