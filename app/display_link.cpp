@@ -33,11 +33,22 @@ std::string Shown(const char* displayName)
     return "\"" + Printable(displayName != nullptr ? displayName : "") + "\"";
 }
 
+// The library's connection and the window manager's questions may both find the display
+// gone, each in its own thread: one line, from the first; the others wait for the end.
+void OnlyTheFirstThreadEnds()
+{
+    static std::atomic_flag ending = ATOMIC_FLAG_INIT;
+    if (ending.test_and_set())
+        for (;;)
+            pause();
+}
+
 // No state is kept between runs, so nothing is lost by ending here and now; exit() would
 // run the library's shutdown, which never returns once the display is gone or the library's
 // thread waits on a reply that never comes.
 int EndOnLostDisplay(Display* display)
 {
+    OnlyTheFirstThreadEnds();
     TellOnStandardError("platformer: lost the connection to the display " +
                         Shown(display != nullptr ? DisplayString(display) : nullptr) + "; the game ends\n");
     _exit(CANNOT_GO_ON);
@@ -45,6 +56,7 @@ int EndOnLostDisplay(Display* display)
 
 int EndOnRefusedRequest(Display* display, XErrorEvent* error)
 {
+    OnlyTheFirstThreadEnds();
     char text[256] = "";
     XGetErrorText(display, error->error_code, text, sizeof text);
     const XID window = gameWindow.load();

@@ -9,13 +9,6 @@
 
 namespace {
 
-bool IsEscape(const ALLEGRO_EVENT& ev)
-{
-    const bool keyboard = ev.type == ALLEGRO_EVENT_KEY_DOWN || ev.type == ALLEGRO_EVENT_KEY_CHAR ||
-                          ev.type == ALLEGRO_EVENT_KEY_UP;
-    return keyboard && ev.keyboard.keycode == ALLEGRO_KEY_ESCAPE;
-}
-
 // Alt+Enter as typed: the key-down event does not say which modifiers are held, the
 // character event does. A held Enter repeats its character: one switch per press.
 bool IsAltEnter(const ALLEGRO_EVENT& ev)
@@ -27,15 +20,29 @@ bool IsAltEnter(const ALLEGRO_EVENT& ev)
 
 }  // namespace
 
+// An Escape pressed elsewhere (to close a menu, to cancel a window switch) may be released
+// over the game: only a press the game received ends it.
+bool GameLoop::IsEscapePress(const ALLEGRO_EVENT& ev)
+{
+    const bool keyboard = ev.type == ALLEGRO_EVENT_KEY_DOWN || ev.type == ALLEGRO_EVENT_KEY_CHAR ||
+                          ev.type == ALLEGRO_EVENT_KEY_UP;
+    if (!keyboard || ev.keyboard.keycode != ALLEGRO_KEY_ESCAPE)
+        return false;
+    if (ev.type == ALLEGRO_EVENT_KEY_DOWN)
+        escapeDown_ = true;
+    return escapeDown_;
+}
+
 void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int64_t timerCount)
 {
-    if (ev.type == ALLEGRO_EVENT_DISPLAY_CLOSE || IsEscape(ev))
+    timerCount_ = timerCount;
+    if (ev.type == ALLEGRO_EVENT_DISPLAY_CLOSE || IsEscapePress(ev))
         done_ = true;
 
     switch (ev.type) {
     case ALLEGRO_EVENT_KEY_DOWN:
         if (ev.keyboard.keycode == ALLEGRO_KEY_F11)
-            ToggleFullscreen(timerCount);
+            WantOtherFullscreen();
         if (window_ != nullptr) {
             // Blocks land under the pointer whatever the picture's size and place in the window.
             const GamePixel pointer = PointerToGame(window_->Width(), window_->Height(), mouseX, mouseY);
@@ -46,7 +53,7 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
         break;
     case ALLEGRO_EVENT_KEY_CHAR:
         if (IsAltEnter(ev))
-            ToggleFullscreen(timerCount);
+            WantOtherFullscreen();
         break;
     case ALLEGRO_EVENT_KEY_UP:
         HandleKeyUp(ev.keyboard.keycode);
@@ -54,6 +61,7 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
     case ALLEGRO_EVENT_DISPLAY_SWITCH_OUT:
         // The key-ups now go to whichever window took the focus: don't wait for them.
         ReleaseHeldKeys();
+        escapeDown_ = false;
         break;
     case ALLEGRO_EVENT_TIMER:
         if (ev.timer.source == gameTimer_) {
@@ -61,7 +69,9 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
                 fellBehind_ = true;
             } else {
                 redraw_ = true;
-                ++ticksSinceFrame_;
+                ticksQueued_ = timerCount - ev.timer.count;
+                if (++ticksSinceFrame_ == 1)
+                    ticksQueuedAfterFrame_ = ticksQueued_;
                 RunTick(cameraPosition_, camera_);
                 if (HasTimeToLoad(ev.timer.count, timerCount) ||
                     ++lateTicksWithoutSlice_ > MAX_LATE_TICKS_WITHOUT_SLICE) {
@@ -74,11 +84,20 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
         CheckFullscreenAnswered(timerCount);
         break;
     case ALLEGRO_EVENT_DISPLAY_RESIZE:
-        WindowResized(ev);
+        WindowResized();
         break;
     default:
         break;
     }
+}
+
+bool GameLoop::FrameDue(bool queueEmpty) const
+{
+    const bool catchingUp = 2 * (ticksQueuedAfterFrame_ - ticksQueued_) >= ticksSinceFrame_;
+    const bool forced = ticksSinceFrame_ >= MAX_TICKS_WITHOUT_FRAME && !catchingUp;
+    if (!redraw_ || !(queueEmpty || fellBehind_ || forced))
+        return false;
+    return window_ == nullptr || !window_->Hidden();
 }
 
 std::string GameLoop::StartFrame(double now)
@@ -86,21 +105,32 @@ std::string GameLoop::StartFrame(double now)
     redraw_ = false;
     fellBehind_ = false;
     ticksSinceFrame_ = 0;
+    if (switchWanted_ && !ask_.waiting) {
+        switchWanted_ = false;
+        if (wantedOn_ != fullscreen_)
+            AskFullscreen(wantedOn_);
+    }
     std::ostringstream line;
     PrintFrameRate(lastFrameTime_, now, line);
     return line.str();
 }
 
-void GameLoop::ToggleFullscreen(std::int64_t timerCount)
+void GameLoop::WantOtherFullscreen()
 {
-    if (window_ == nullptr || ask_.waiting)
+    if (window_ == nullptr)
         return;
-    const bool on = !fullscreen_;
-    const int width = window_->Width();
-    const int height = window_->Height();
+    if (!switchWanted_ && !ask_.waiting)
+        fullscreen_ = window_->Fullscreen();  // it may have changed unasked, or late
+    const bool heading = switchWanted_ ? wantedOn_ : ask_.waiting ? ask_.on : fullscreen_;
+    wantedOn_ = !heading;
+    switchWanted_ = true;
+}
+
+void GameLoop::AskFullscreen(bool on)
+{
     if (on) {
-        windowedWidth_ = width;
-        windowedHeight_ = height;
+        windowedWidth_ = window_->Width();
+        windowedHeight_ = window_->Height();
     }
     if (!window_->AskFullscreen(on)) {
         window_->Say(on ? "platformer: fullscreen is not available (no window manager offers it); the game goes on "
@@ -108,33 +138,41 @@ void GameLoop::ToggleFullscreen(std::int64_t timerCount)
                         : "platformer: the window cannot leave fullscreen here");
         return;
     }
-    ask_ = FullscreenAsk{true, on, timerCount, width, height};
-    // On X11 the library waits for the window manager itself, and has the new size already.
-    if (window_->Width() != width || window_->Height() != height)
-        FullscreenAnswered();
+    ask_ = FullscreenAsk{true, on, timerCount_};
 }
 
-void GameLoop::WindowResized(const ALLEGRO_EVENT& ev)
+void GameLoop::WindowResized()
 {
     if (window_ == nullptr)
         return;
     window_->AcknowledgeResize();
-    // A move of the window comes as a resize to the same size: that answers nothing.
-    if (ask_.waiting && (ev.display.width != ask_.width || ev.display.height != ask_.height))
+    // A move of the window comes as a resize to the same size: that answers nothing. What
+    // the window now is answers, however late, and whatever was asked.
+    fullscreen_ = window_->Fullscreen();
+    if (ask_.waiting && fullscreen_ == ask_.on)
         FullscreenAnswered();
 }
 
 void GameLoop::FullscreenAnswered()
 {
     ask_.waiting = false;
-    fullscreen_ = ask_.on;
-    if (!fullscreen_ && (window_->Width() != windowedWidth_ || window_->Height() != windowedHeight_))
+    if (!fullscreen_ && windowedWidth_ > 0 &&
+        (window_->Width() != windowedWidth_ || window_->Height() != windowedHeight_))
         window_->Resize(windowedWidth_, windowedHeight_);
 }
 
 void GameLoop::CheckFullscreenAnswered(std::int64_t timerCount)
 {
-    if (!ask_.waiting || timerCount - ask_.since < FULLSCREEN_ANSWER_TICKS)
+    if (!ask_.waiting)
+        return;
+    // A window manager may mark the window only after the resize that answers, or answer
+    // with none (the window had that size already).
+    if (window_->Fullscreen() == ask_.on) {
+        fullscreen_ = ask_.on;
+        FullscreenAnswered();
+        return;
+    }
+    if (timerCount - ask_.since < FULLSCREEN_ANSWER_TICKS)
         return;
     ask_.waiting = false;
     window_->Say(ask_.on ? "platformer: no window manager made the window fullscreen; the game goes on in its window"

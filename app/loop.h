@@ -16,12 +16,16 @@ inline bool IsStaleTick(std::int64_t queuedAtCount, std::int64_t timerCount)
     return timerCount - queuedAtCount > MAX_TICKS_BEHIND;
 }
 
-// How long a switch to or from fullscreen may wait for the window manager, in ticks: one
-// that offers fullscreen may still ignore the request, and then nothing at all happens.
-constexpr std::int64_t FULLSCREEN_ANSWER_TICKS = 60;
+// How long the game waits for the window manager to answer a switch to or from fullscreen
+// before telling the player, in ticks: one that offers fullscreen may still ignore the
+// request, or be stalled. An answer that comes later is still taken.
+constexpr std::int64_t FULLSCREEN_ANSWER_TICKS = 180;
 
 // Ticks that each end just as the next is due (a loading level, a large world) never leave
 // the queue empty; a frame still comes after this many, so the game keeps showing itself.
+// But not while the game catches up on the ticks a costly frame left queued (each tick runs
+// with fewer behind it than the one before): forcing another frame then would put it ever
+// further behind. Ticks keep time; frames are dropped first.
 constexpr int MAX_TICKS_WITHOUT_FRAME = 4;
 
 // A loading level takes a slice of its records in each tick that is on time, none in one
@@ -54,28 +58,27 @@ public:
     bool Done() const { return done_; }
 
     // After a tick, a frame waits for the queue to run dry, unless ticks were dropped or it
-    // has waited MAX_TICKS_WITHOUT_FRAME ticks already.
-    bool FrameDue(bool queueEmpty) const
-    {
-        return redraw_ && (queueEmpty || fellBehind_ || ticksSinceFrame_ >= MAX_TICKS_WITHOUT_FRAME);
-    }
+    // has waited MAX_TICKS_WITHOUT_FRAME ticks already. None while the window is hidden.
+    bool FrameDue(bool queueEmpty) const;
 
-    // Takes the due frame at time now; returns its frame-rate line.
+    // Takes the due frame at time now; returns its frame-rate line. A switch to or from
+    // fullscreen the player asked for since the last frame is asked for first: however many
+    // presses came, one switch, to the state asked for last.
     std::string StartFrame(double now);
 
     // The view of the latest tick, for drawing the frame.
     const ALLEGRO_TRANSFORM& Camera() const { return camera_; }
 
-    bool Fullscreen() const { return fullscreen_; }
-
 private:
-    // F11 and Alt+Enter: asks for the other of window and fullscreen. The window's size is
-    // kept to come back to.
-    void ToggleFullscreen(std::int64_t timerCount);
+    bool IsEscapePress(const ALLEGRO_EVENT& ev);
+    // F11 and Alt+Enter: the player wants the other of window and fullscreen.
+    void WantOtherFullscreen();
+    // The window's size is kept to come back to.
+    void AskFullscreen(bool on);
     // Every resize is acknowledged, or the library will not draw at the new size.
-    void WindowResized(const ALLEGRO_EVENT& ev);
+    void WindowResized();
     void FullscreenAnswered();
-    // A switch with no answer in time is given up, and the player told so.
+    // A switch with no answer in time is told to the player; a later answer is still taken.
     void CheckFullscreenAnswered(std::int64_t timerCount);
 
     const ALLEGRO_TIMER* gameTimer_;
@@ -84,19 +87,23 @@ private:
     bool redraw_ = false;
     bool fellBehind_ = false;
     int ticksSinceFrame_ = 0;
+    std::int64_t ticksQueued_ = 0;            // behind the latest tick that ran
+    std::int64_t ticksQueuedAfterFrame_ = 0;  // behind the first tick after the latest frame
+    std::int64_t timerCount_ = 0;             // as of the latest event
+    bool escapeDown_ = false;
     int lateTicksWithoutSlice_ = 0;
     float cameraPosition_[2] = {0, 0};
     ALLEGRO_TRANSFORM camera_{};
 
     GameWindow* window_;
-    bool fullscreen_ = false;
-    int windowedWidth_ = 0;
+    bool fullscreen_ = false;  // as the window is, not as was asked
+    bool switchWanted_ = false;
+    bool wantedOn_ = false;
+    int windowedWidth_ = 0;  // none when fullscreen came unasked
     int windowedHeight_ = 0;
     struct FullscreenAsk {
         bool waiting = false;
         bool on = false;
         std::int64_t since = 0;
-        int width = 0;  // the window's size when asked: a resize to another size answers
-        int height = 0;
     } ask_;
 };

@@ -164,11 +164,21 @@ int Screen::Height() const
     return al_get_display_height(display_);
 }
 
+// The library's own switch waits up to a second for the window manager, and toggles rather
+// than sets: its idea of fullscreen parts from the window's when a manager stalls or dies.
 bool Screen::AskFullscreen(bool on)
 {
-    if (on && !WindowManagerOffersFullscreen())
-        return false;
-    return al_set_display_flag(display_, ALLEGRO_FULLSCREEN_WINDOW, on);
+    return AskWindowManagerForFullscreen(display_, on);
+}
+
+bool Screen::Fullscreen() const
+{
+    return WindowIsFullscreen(display_);
+}
+
+bool Screen::Hidden() const
+{
+    return WindowIsHidden(display_);
 }
 
 void Screen::AcknowledgeResize()

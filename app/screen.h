@@ -63,8 +63,13 @@ public:
     virtual ~GameWindow() = default;
     virtual int Width() const = 0;
     virtual int Height() const = 0;
-    // Asks for fullscreen (or back to the window); false when it cannot even be asked for.
+    // Asks for fullscreen (or back to the window) without waiting for the answer; false when
+    // it cannot even be asked for.
     virtual bool AskFullscreen(bool on) = 0;
+    // Whether the window is fullscreen now, whatever was asked.
+    virtual bool Fullscreen() const = 0;
+    // Whether nobody can see the window (iconified, unmapped): frames would be wasted.
+    virtual bool Hidden() const = 0;
     virtual void AcknowledgeResize() = 0;
     virtual void Resize(int width, int height) = 0;
     // One line on standard error, never waiting for its reader.
@@ -83,6 +88,8 @@ public:
     int Width() const override;
     int Height() const override;
     bool AskFullscreen(bool on) override;
+    bool Fullscreen() const override;
+    bool Hidden() const override;
     void AcknowledgeResize() override;
     void Resize(int width, int height) override;
     void Say(const char* line) override;

@@ -1,7 +1,17 @@
 #pragma once
 
-// Whether a window manager is running that offers fullscreen windows. On X11 fullscreen is
-// asked of the window manager, and the library then waits up to a second for an answer
-// that, without one, never comes: asking first keeps the game from stalling for it.
-// True where this cannot be told, so that the library may try.
-bool WindowManagerOffersFullscreen();
+#include <allegro5/allegro.h>
+
+// What the game asks of the window manager, and what it can tell of its own window. On X11
+// fullscreen is asked of the window manager, which answers when it likes (or, stalled or
+// gone, never): nothing here waits for an answer.
+
+// Asks the window manager to make the window fullscreen (or bring it back); false when no
+// live window manager offers it. The answer comes later as a resize.
+bool AskWindowManagerForFullscreen(ALLEGRO_DISPLAY* display, bool on);
+
+// Whether the window is fullscreen now, as its window manager has made it.
+bool WindowIsFullscreen(ALLEGRO_DISPLAY* display);
+
+// Whether nobody can see the window: iconified or unmapped.
+bool WindowIsHidden(ALLEGRO_DISPLAY* display);

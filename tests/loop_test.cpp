@@ -1,6 +1,8 @@
 #include <allegro5/keycodes.h>
 
+#include <deque>
 #include <string>
+#include <vector>
 
 #include "app/input.h"
 #include "app/level.h"
@@ -63,26 +65,32 @@ protected:
     }
 };
 
-TEST_F(GameLoopTest, CloseAndEveryEscapeEventEndTheGameNothingElseDoes)
+// An Escape pressed in another window, or to close a menu, may be released over the game.
+TEST_F(GameLoopTest, CloseAndAnEscapePressTheGameGotEndTheGameNothingElseDoes)
 {
+    const ALLEGRO_EVENT escapeDown = Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_ESCAPE);
+    const ALLEGRO_EVENT escapeChar = Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ESCAPE);
+    const ALLEGRO_EVENT escapeUp = Key(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_ESCAPE);
     const struct {
         const char* name;
-        ALLEGRO_EVENT ev;
+        std::vector<ALLEGRO_EVENT> events;
         bool ends;
     } cases[] = {
-        {"close", Event(ALLEGRO_EVENT_DISPLAY_CLOSE), true},
-        {"Escape down", Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_ESCAPE), true},
-        {"Escape char", Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ESCAPE), true},
-        {"Escape up", Key(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_ESCAPE), true},
-        {"Q down", Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_Q), false},
-        {"focus lost", Event(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT), false},
-        {"focus back", Event(ALLEGRO_EVENT_DISPLAY_SWITCH_IN), false},
-        {"mouse", Event(ALLEGRO_EVENT_MOUSE_AXES), false},
+        {"close", {Event(ALLEGRO_EVENT_DISPLAY_CLOSE)}, true},
+        {"Escape down", {escapeDown}, true},
+        {"Escape char alone", {escapeChar}, false},
+        {"Escape up alone", {escapeUp}, false},
+        {"Escape up and char after the focus came back", {Event(ALLEGRO_EVENT_DISPLAY_SWITCH_IN), escapeChar, escapeUp},
+         false},
+        {"Q down", {Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_Q)}, false},
+        {"focus lost", {Event(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT)}, false},
+        {"mouse", {Event(ALLEGRO_EVENT_MOUSE_AXES)}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         GameLoop fresh(gameTimer, 0);
-        fresh.Handle(c.ev, 0, 0, 0);
+        for (const ALLEGRO_EVENT& ev : c.events)
+            fresh.Handle(ev, 0, 0, 0);
         EXPECT_EQ(fresh.Done(), c.ends);
     }
 }
@@ -137,6 +145,10 @@ TEST_F(GameLoopTest, FramesComeWhileTheQueueNeverRunsDryAndWaitAgainOnceCaughtUp
     Tick();
     EXPECT_TRUE(loop.FrameDue(false));
     loop.StartFrame(11.0);
+    for (int tick = 0; tick < MAX_TICKS_WITHOUT_FRAME; ++tick)
+        TimerEvent(gameTimer, tick, tick + 3);
+    EXPECT_TRUE(loop.FrameDue(false)) << "as far behind as ever";
+    loop.StartFrame(11.5);
 
     TimerEvent(gameTimer, 0, MAX_TICKS_BEHIND + 1);
     Tick();
@@ -144,6 +156,44 @@ TEST_F(GameLoopTest, FramesComeWhileTheQueueNeverRunsDryAndWaitAgainOnceCaughtUp
     loop.StartFrame(12.0);
     Tick();
     EXPECT_FALSE(loop.FrameDue(false)) << "caught up: the frame waits for the queued ticks";
+}
+
+// A fake clock: ticks cost nothing, each frame costs its rows' ticks. Every tick runs,
+// frames are dropped instead, up to a frame that costs as much as a tick may wait.
+TEST_F(GameLoopTest, FramesCostingMoreThanFourTicksDropFramesNotTicks)
+{
+    constexpr std::int64_t DURATION = 600;
+    for (const std::int64_t cost : {std::int64_t{2}, std::int64_t{5}, std::int64_t{9}, MAX_TICKS_BEHIND}) {
+        SCOPED_TRACE(cost);
+        GameLoop fresh(gameTimer, 0);
+        std::deque<std::int64_t> queue;
+        std::int64_t now = 0, queued = 0, ran = 0, frames = 0;
+        const auto queueDueTicks = [&] {
+            for (; queued <= now; ++queued)
+                queue.push_back(queued);
+        };
+        while (now < DURATION) {
+            queueDueTicks();
+            if (queue.empty()) {
+                ++now;  // waits for the next tick
+                continue;
+            }
+            const std::int64_t at = queue.front();
+            queue.pop_front();
+            ran += !IsStaleTick(at, now);
+            ALLEGRO_EVENT tick = Event(ALLEGRO_EVENT_TIMER);
+            tick.timer.source = gameTimer;
+            tick.timer.count = at;
+            fresh.Handle(tick, 0, 0, now);
+            if (fresh.FrameDue(queue.empty())) {
+                fresh.StartFrame(0);
+                ++frames;
+                now += cost;
+            }
+        }
+        EXPECT_GE(ran, DURATION - cost) << "ticks keep time";
+        EXPECT_GE(frames, DURATION / (cost + 1) - 1) << "frames come as often as they fit";
+    }
 }
 
 // A slice of a loading level only in a tick that is on time: one that runs after the next is

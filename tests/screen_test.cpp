@@ -15,11 +15,16 @@
 
 namespace {
 
-// A window that does what the loop asks at once, and remembers what it was asked.
+constexpr int SCREEN_WIDTH = 1920, SCREEN_HEIGHT = 1080;
+
+// A window on a 1920x1080 screen that remembers what it was asked; fullscreen when it covers
+// the screen. Its window manager answers when the test says.
 struct FakeWindow : GameWindow {
     int width = WINDOW_SIZE;
     int height = WINDOW_SIZE;
     bool libraryAsks = true;  // false: the library cannot even ask
+    bool answersAtOnce = false;  // the window has its new size when the ask returns
+    bool hidden = false;
     int acknowledged = 0;
     std::vector<bool> asked;
     std::vector<std::pair<int, int>> resizedTo;
@@ -30,8 +35,14 @@ struct FakeWindow : GameWindow {
     bool AskFullscreen(bool on) override
     {
         asked.push_back(on);
+        if (answersAtOnce) {
+            width = on ? SCREEN_WIDTH : WINDOW_SIZE;
+            height = on ? SCREEN_HEIGHT : WINDOW_SIZE;
+        }
         return libraryAsks;
     }
+    bool Fullscreen() const override { return width == SCREEN_WIDTH && height == SCREEN_HEIGHT; }
+    bool Hidden() const override { return hidden; }
     void AcknowledgeResize() override { ++acknowledged; }
     void Resize(int w, int h) override { resizedTo.emplace_back(w, h); }
     void Say(const char* line) override { said.emplace_back(line); }
@@ -90,6 +101,14 @@ protected:
         loop.Handle(ev, 0, 0, now);
     }
     void Press(const ALLEGRO_EVENT& ev, int mouseX = 0, int mouseY = 0) { loop.Handle(ev, mouseX, mouseY, now); }
+    // Presses F11 this many times, then a frame comes.
+    void PressF11(int times = 1)
+    {
+        for (int i = 0; i < times; ++i)
+            Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));
+        Frame();
+    }
+    void Frame() { loop.StartFrame(0); }
 };
 
 TEST(PictureBox, TheWindowOpensAtTheLargestWholeMultipleInTwoThirdsOfTheMonitor)
@@ -221,16 +240,14 @@ TEST(ShowPicture, EachWindowPixelShowsTheGamePixelThePointerMapsToWithBlackAroun
 TEST_F(ScreenTest, F11AndAltEnterSwitchAndTheWindowComesBackAtItsSize)
 {
     Resized(900, 700);
-    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));
+    PressF11();
     EXPECT_EQ(window.asked, std::vector<bool>{true});
-    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));  // still waiting: one switch at a time
-    Resized(1920, 1080);
-    EXPECT_TRUE(loop.Fullscreen());
+    Resized(SCREEN_WIDTH, SCREEN_HEIGHT);
 
     // The window manager brings the window back at another size: the game asks for its own.
     Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER, ALLEGRO_KEYMOD_ALT));
+    Frame();
     Resized(600, 600);
-    EXPECT_FALSE(loop.Fullscreen());
     EXPECT_EQ(window.resizedTo, (std::vector<std::pair<int, int>>{{900, 700}}));
 
     // Not a switch: a repeated Alt+Enter, Enter alone, F11's key-up and character.
@@ -239,17 +256,54 @@ TEST_F(ScreenTest, F11AndAltEnterSwitchAndTheWindowComesBackAtItsSize)
     Press(Key(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_F11));
     Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_F11));
     Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_PAD_ENTER, ALLEGRO_KEYMOD_ALT));
+    Frame();
     EXPECT_EQ(window.asked, (std::vector<bool>{true, false, true}));
     EXPECT_EQ(window.acknowledged, 3);
     EXPECT_TRUE(window.said.empty());
 }
 
-// Without a window manager nothing answers: after a second the player is told, once, and
-// the game goes on in its window. Moving the window is no answer.
+// Presses queued together, or made while the window manager has not answered yet, make at
+// most one switch at a time, to the state asked for last; Escape is never held back.
+TEST_F(ScreenTest, ABurstOfF11IsOneSwitchToTheStateAskedForLast)
+{
+    window.answersAtOnce = true;
+    PressF11(5);
+    EXPECT_EQ(window.asked, std::vector<bool>{true});
+    Tick(1);
+    PressF11(2);
+    EXPECT_EQ(window.asked, std::vector<bool>{true}) << "an even burst asks for nothing";
+    window.answersAtOnce = false;
+    PressF11(3);
+    PressF11(3);  // one of these, after the answer to the first three
+    Resized(900, 700);
+    Frame();
+    EXPECT_EQ(window.asked, (std::vector<bool>{true, false, true}));
+    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_ESCAPE));
+    EXPECT_TRUE(loop.Done()) << "while a switch waits for its answer";
+}
+
+// The window manager may change one side only, or answer after the player was told that it
+// did not (stalled, or restarted): whatever the window then is, the next F11 asks for the other.
+TEST_F(ScreenTest, AnyAnswerIsTakenAndTheNextF11AsksForTheOther)
+{
+    Resized(600, SCREEN_HEIGHT);
+    PressF11();
+    Resized(SCREEN_WIDTH, SCREEN_HEIGHT);
+    PressF11();
+    Tick(FULLSCREEN_ANSWER_TICKS + 1);
+    EXPECT_EQ(window.said.size(), 1u);
+    Resized(600, SCREEN_HEIGHT);
+    PressF11();
+    EXPECT_EQ(window.asked, (std::vector<bool>{true, false, true}));
+    EXPECT_EQ(window.said.size(), 1u);
+}
+
+// Without a window manager nothing answers: after a while the player is told, once, and the
+// game goes on in its window. Moving the window is no answer.
 TEST_F(ScreenTest, AnUnansweredOrRefusedSwitchIsToldOnceAndTheGameGoesOn)
 {
     Tick(100);
-    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));
+    PressF11();
     Resized(600, 600);  // a move
     Tick(100 + FULLSCREEN_ANSWER_TICKS - 1);
     EXPECT_TRUE(window.said.empty());
@@ -257,16 +311,29 @@ TEST_F(ScreenTest, AnUnansweredOrRefusedSwitchIsToldOnceAndTheGameGoesOn)
     Tick(500);
     ASSERT_EQ(window.said.size(), 1u);
     EXPECT_EQ(window.said[0].rfind("platformer: ", 0), 0u);
-    EXPECT_FALSE(loop.Fullscreen());
     EXPECT_TRUE(loop.FrameDue(true));
     EXPECT_FALSE(loop.Done());
 
     window.libraryAsks = false;
-    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));
+    PressF11();
     Tick(1000);
     EXPECT_EQ(window.said.size(), 2u);
     EXPECT_EQ(window.asked, (std::vector<bool>{true, true}));
-    EXPECT_FALSE(loop.Fullscreen());
+}
+
+// Nobody sees a hidden window: its frames are saved, the world goes on, and the first frame
+// comes as soon as it is shown again.
+TEST_F(ScreenTest, AHiddenWindowGetsNoFramesButTheWorldGoesOn)
+{
+    window.hidden = true;
+    const float y = player->GetY();
+    for (std::int64_t count = 0; count < 10; ++count) {
+        Tick(count);
+        EXPECT_FALSE(loop.FrameDue(true));
+    }
+    EXPECT_NE(player->GetY(), y) << "the figure falls";
+    window.hidden = false;
+    EXPECT_TRUE(loop.FrameDue(true));
 }
 
 }  // namespace

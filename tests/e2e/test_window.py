@@ -1,9 +1,14 @@
 """The window around the picture: fullscreen on F11 and Alt+Enter and back, a window resized
-by the player, blocks placed in an enlarged picture, the size the window opens at, and
-fullscreen refused where no window manager offers it."""
+by the player, blocks placed in an enlarged picture, the size the window opens at,
+fullscreen refused where no window manager offers it, and fullscreen with a window manager
+stalled or killed, a burst of F11, and an iconified window."""
+import os
+import signal
 import time
 
 import pytest
+from Xlib import X
+from Xlib.protocol import event
 
 from harness import poll, rules
 from looks import BLOCK, FRAME_RATE, OFFSET_X, OFFSET_Y, SIZE, escape_ends_game, picture_shown, rest_view
@@ -127,3 +132,76 @@ def test_window_opens_at_whole_multiple_of_picture(launch, shoot, side):
     window = game.window()
     assert window.size() == (side, side)
     poll(10, lambda: shoot(window, "opened"), picture_shown(0, 0, side), game)
+
+
+@pytest.mark.screen(*SCREEN, window_manager=True)
+def test_fullscreen_answered_by_a_stalled_window_manager(play, shoot, xserver):
+    # The window manager answers a second late: the game takes that answer, says nothing,
+    # and the next F11 brings the window back.
+    game, window = at_rest(play, shoot)
+    windowed = window.geometry()
+    os.kill(xserver.wm.pid, signal.SIGSTOP)
+    try:
+        window.key("F11")
+        time.sleep(1)
+    finally:
+        os.kill(xserver.wm.pid, signal.SIGCONT)
+    wait_geometry(game, window, (0, 0) + SCREEN)
+    window.key("F11")
+    wait_geometry(game, window, windowed[2:])
+    ends_cleanly(game, window)
+
+
+@pytest.mark.screen(*SCREEN, window_manager=True)
+def test_escape_answered_at_once_after_a_burst_of_f11(play, shoot):
+    # Each switch makes the window manager resize the window; the game does not queue one
+    # per press (40 of them took 6.7 s).
+    game, window = at_rest(play, shoot)
+    for _ in range(40):
+        window.key("F11")
+    escape_ends_game(window, game, 2)
+
+
+@pytest.mark.screen(*SCREEN, window_manager=True)
+def test_no_frames_while_iconified(play, shoot, xserver):
+    game, window = at_rest(play, shoot)
+    conn = xserver.connection()
+    iconify = event.ClientMessage(window=window.win, client_type=conn.intern_atom("WM_CHANGE_STATE"),
+                                  data=(32, [3, 0, 0, 0, 0]))  # IconicState
+    conn.screen().root.send_event(iconify, event_mask=X.SubstructureRedirectMask | X.SubstructureNotifyMask)
+    conn.sync()
+    poll(5, lambda: window.win.get_attributes().map_state, lambda state: None if state == X.IsUnmapped else
+         "the window manager did not iconify the window", game, interval=0.05)
+    time.sleep(0.2)  # a frame under way when it went
+    drawn = len(game.stdout_lines())
+    time.sleep(1)
+    assert len(game.stdout_lines()) == drawn, "frames were drawn in an iconified window"
+    window.win.map()
+    conn.sync()
+    game.wait_for_frames(drawn + 30, timeout=5)
+    window.focus()
+    ends_cleanly(game, window)
+
+
+@pytest.mark.screen(*SCREEN, window_manager=True)
+def test_window_manager_killed_while_fullscreen_then_restarted(play, shoot, xserver):
+    # With its manager gone, leaving fullscreen is refused at once rather than waited for;
+    # a new manager brings the window back.
+    game, window = at_rest(play, shoot)
+    windowed = window.geometry()
+    fullscreen(game, window)
+    xserver.wm.kill()
+    xserver.wm.wait()
+    window.focus()
+    window.key("F11")
+    poll(5, game.stderr, lambda err: None if err else "nothing said", game)
+    assert game.stderr() == "platformer: the window cannot leave fullscreen here\n"
+    xserver._start_window_manager()
+    # It manages the game's window once it has put it in a frame of its own.
+    root = xserver.connection().screen().root
+    poll(10, lambda: window.win.query_tree().parent, lambda parent: None if parent != root else
+         "the new window manager did not take the window", game)
+    window.focus()
+    window.key("F11")
+    wait_geometry(game, window, windowed[2:])
+    escape_ends_game(window, game, 10)
