@@ -55,8 +55,8 @@ Room AddToWorld(std::vector<GameObject*>& world, Make make, WorldBounds bounds =
     }
 }
 
-// Why an addition stopped, for a message: "the world is full (500000 objects)" or
-// "memory ran out".
+// Why an addition stopped, for a message: "the world is full (500000 objects)", with the
+// cap in force, or "memory ran out".
 std::string DescribeNoRoom(Room room);
 
 // The objects one command adds (S's snow, Down's two blocks). The first that finds no room

@@ -1,5 +1,6 @@
 #include "app/commands.h"
 
+#include "app/camera.h"
 #include "app/capacity.h"
 #include "app/world.h"
 #include "objects/Cube.h"
@@ -19,18 +20,18 @@ void SnowBurst()
             return;
 }
 
-// The view keeps the figure's (x + 9, y + 8) mid-window, so the figure's position less 300
-// is 9 left of and 8 above the window's top-left: blocks land that far up and left of the
-// pointer. Where the view is held at the world's left or top edge the window's corner is
-// the edge itself, and the same offsets apply from there.
+// Blocks land by the pointer as the view shows the world: the first one's corner
+// POINTER_OFFSET_X left of and POINTER_OFFSET_Y above the world point under the pointer,
+// wherever the view is, held at the world's edge or not.
 void PlaceBlocks(int mouseX, int mouseY)
 {
-    float x0 = player->GetX() - HALF_WINDOW;
-    float y0 = player->GetY() - HALF_WINDOW;
-    if (x0 < -POINTER_OFFSET_X)
-        x0 = -POINTER_OFFSET_X;
-    if (y0 < -POINTER_OFFSET_Y)
-        y0 = -POINTER_OFFSET_Y;
+    float view[2];
+    UpdateCamera(view, player->GetX(), player->GetY(), FIGURE_VIEW_WIDTH, FIGURE_VIEW_HEIGHT);
+    // Away from the edges the corner is the figure's position less half the window, formed
+    // from the figure alone so that the sum stays exact to the float; at an edge the view is
+    // held there.
+    const float x0 = view[0] > 0 ? player->GetX() - HALF_WINDOW : -POINTER_OFFSET_X;
+    const float y0 = view[1] > 0 ? player->GetY() - HALF_WINDOW : -POINTER_OFFSET_Y;
     CommandAdditions placed("Down", "blocks", 2);
     for (int column = 0; column < 2; ++column) {
         const float x = x0 + static_cast<float>(mouseX + column * Cube::SIZE);

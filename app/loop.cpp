@@ -4,6 +4,7 @@
 
 #include "app/input.h"
 #include "app/level.h"
+#include "app/output.h"
 #include "app/screen.h"
 #include "app/world.h"
 

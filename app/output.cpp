@@ -8,6 +8,8 @@
 #include <poll.h>
 #include <unistd.h>
 
+#include <ostream>
+
 void PrepareStandardStreams()
 {
     for (int fd = 0; fd <= 2; ++fd) {
@@ -79,4 +81,11 @@ void FrameRateOutput::Write(const std::string& line)
 {
     if (!ended_ && !WriteLineWithoutWaiting(fd_, line))
         ended_ = true;
+}
+
+void PrintFrameRate(double& lastTime, double now, std::ostream& out)
+{
+    const float fps = static_cast<float>(1.0 / (now - lastTime));
+    lastTime = now;
+    out << fps << std::endl;
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <iosfwd>
 #include <string>
 
 // Run first in main, before the library opens anything: a closed descriptor 0, 1 or 2 is
@@ -36,3 +37,6 @@ private:
     int fd_;
     bool ended_ = false;
 };
+
+// The frame-rate line: the rate since lastTime, which becomes now.
+void PrintFrameRate(double& lastTime, double now, std::ostream& out);

@@ -6,6 +6,16 @@
 constexpr int WINDOW_SIZE = 600;
 constexpr int HALF_WINDOW = WINDOW_SIZE / 2;
 
+// The sky every frame is cleared to, red, green and blue.
+constexpr int SKY_RED = 70;
+constexpr int SKY_GREEN = 200;
+constexpr int SKY_BLUE = 255;
+
+// Black lines ruled across the world from its top-left corner: one every
+// RULED_LINE_SPACING pixels down to RULED_LINE_EXTENT, each as long as RULED_LINE_EXTENT.
+constexpr int RULED_LINE_SPACING = 15;
+constexpr int RULED_LINE_EXTENT = 1000;
+
 // The box the view keeps mid-window for the figure: 19 wide and 16 tall, which is the
 // figure's own frame on its side, as the view has always had it.
 constexpr int FIGURE_VIEW_WIDTH = 19;

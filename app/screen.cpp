@@ -6,9 +6,10 @@
 #include <cstdint>
 #include <string>
 
+#include "app/draw.h"
 #include "app/output.h"
+#include "app/rules.h"
 #include "app/window_manager.h"
-#include "app/world.h"
 
 namespace {
 
@@ -17,7 +18,7 @@ constexpr int MINIMUM_WINDOW_SIZE = 150;
 
 ALLEGRO_COLOR Sky()
 {
-    return al_map_rgb(70, 200, 255);
+    return al_map_rgb(SKY_RED, SKY_GREEN, SKY_BLUE);
 }
 
 // Rounds towards minus infinity, so a pointer left of or above the picture stays outside it.

@@ -1,11 +1,8 @@
 #include "app/world.h"
 
-#include <allegro5/allegro_primitives.h>
 #include <cmath>
-#include <ostream>
 
 #include "app/camera.h"
-#include "app/view.h"
 
 std::vector<GameObject*> objects;
 std::vector<GameObject*>::iterator iter;
@@ -40,12 +37,6 @@ void AimCamera(float* cameraPosition, ALLEGRO_TRANSFORM& camera)
     al_translate_transform(&camera, std::floor(-cameraPosition[0]), std::floor(-cameraPosition[1]));
 }
 
-void FollowPlayer(float* cameraPosition, ALLEGRO_TRANSFORM& camera)
-{
-    AimCamera(cameraPosition, camera);
-    al_use_transform(&camera);
-}
-
 void StepWorld(float* cameraPosition, ALLEGRO_TRANSFORM& camera, void (*collisionPass)())
 {
     ApplyMovementIntent();
@@ -72,56 +63,6 @@ void RemovalPass()
             delete *iter;
     }
     objects.erase(kept, objects.end());
-}
-
-void PrintFrameRate(double& lastTime, double now, std::ostream& out)
-{
-    const float fps = static_cast<float>(1.0 / (now - lastTime));
-    lastTime = now;
-    out << fps << std::endl;
-}
-
-void DrawRuledLines()
-{
-    const ALLEGRO_COLOR black = al_map_rgb(0, 0, 0);
-    for (int y = 0; y < 1000; y += 15)
-        al_draw_line(0, y, 1000, y, black, 1);
-}
-
-// Sprite drawing is held for the whole pass so that a run of blocks cut from one sheet goes
-// to the graphics driver as one batch instead of one draw call each. Allegro flushes the
-// batch itself whenever the sheet changes, so the list order is still the drawing order.
-// An object whose picture lies wholly outside the view is left out: it would colour no
-// pixel, and the others are drawn in the same order.
-std::size_t RenderPass()
-{
-    DrawnBox view;
-    const bool culling = CurrentView(view);
-    std::size_t drawn = 0;
-    al_hold_bitmap_drawing(true);
-    for (iter = objects.begin(); iter != objects.end(); ++iter) {
-        DrawnBox box;
-        if (culling && (*iter)->Drawn(box) && !MayShow(box, view))
-            continue;
-        (*iter)->Render();
-        ++drawn;
-    }
-    al_hold_bitmap_drawing(false);
-    return drawn;
-}
-
-void RenderEverything()
-{
-    al_hold_bitmap_drawing(true);
-    for (iter = objects.begin(); iter != objects.end(); ++iter)
-        (*iter)->Render();
-    al_hold_bitmap_drawing(false);
-}
-
-void DrawWorld()
-{
-    DrawRuledLines();
-    RenderPass();
 }
 
 void EmptyWorld(bool tellDestroy)

@@ -2,7 +2,6 @@
 
 #include <allegro5/allegro.h>
 #include <cstdint>
-#include <iosfwd>
 #include <vector>
 
 #include "app/rules.h"
@@ -26,23 +25,14 @@ void ApplyMovementIntent();
 void UpdatePass();
 void CollisionPass();           // linear in the world's size
 void ReferenceCollisionPass();  // every pair: same result, quadratic
-// The view follows the figure: AimCamera only builds the drawing transform, FollowPlayer
-// also puts it in force.
+// The view follows the figure: builds the drawing transform without putting it in force.
 void AimCamera(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
-void FollowPlayer(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
 // The tick's steps, drawing nothing and leaving the drawing transform as it is. Tests and
 // benchmarks may put another collision pass in the game's place.
 void StepWorld(float* cameraPosition, ALLEGRO_TRANSFORM& camera, void (*collisionPass)() = CollisionPass);
 // The game's tick: StepWorld, then the camera's transform put in force for the next frame.
 void RunTick(float* cameraPosition, ALLEGRO_TRANSFORM& camera);
 void RemovalPass();  // runs after every timer event
-
-// One frame: the frame-rate line, then the world drawn into the current target.
-void PrintFrameRate(double& lastTime, double now, std::ostream& out);
-void DrawRuledLines();
-std::size_t RenderPass();  // draws what may show in the view; returns how many it drew
-void RenderEverything();   // the same frame, every object drawn
-void DrawWorld();
 
 // Frees every object, each told Destroy just before when tellDestroy, and leaves the world
 // empty with no figure.

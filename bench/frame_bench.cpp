@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "app/draw.h"
 #include "app/screen.h"
 #include "app/world.h"
 #include "bench_world.h"
@@ -102,7 +103,7 @@ std::size_t Frame()
     DrawRuledLines();
     const std::size_t drawn = RenderPass();
     al_flip_display();
-    al_clear_to_color(al_map_rgb(70, 200, 255));
+    al_clear_to_color(al_map_rgb(SKY_RED, SKY_GREEN, SKY_BLUE));
     return drawn;
 }
 

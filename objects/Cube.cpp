@@ -35,7 +35,7 @@ void Cube::Render()
     GameObject::Render();
     if (image == nullptr)
         return;
-    al_draw_scaled_bitmap(image, frameCount, 0, frameWidth, frameHeight, x, y, 24.0f, 24.0f, 0);
+    al_draw_scaled_bitmap(image, frameCount, 0, frameWidth, frameHeight, x, y, SIZE, SIZE, 0);
 }
 
 void Cube::Collided(int, GameObject*) {}

@@ -147,6 +147,8 @@ PictureSize LeastSizeOf(const std::string& name)
     return PictureSize{};
 }
 
+// The game always looks in GameFolders(); tests point the search at folders of their own
+// through this, which only their support header declares.
 void SetPictureFolders(std::vector<std::string> folders)
 {
     pictureFolders = std::move(folders);

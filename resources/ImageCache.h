@@ -2,7 +2,6 @@
 
 #include <allegro5/allegro.h>
 #include <string>
-#include <vector>
 
 #include "resources/PictureCheck.h"
 
@@ -26,6 +25,3 @@ std::string WhyNotLoaded(const std::string& name);
 
 // The smallest picture that the game can draw from under name (1 x 1 for any other name).
 PictureSize LeastSizeOf(const std::string& name);
-
-// The folders pictures are looked for in; GameFolders() unless set.
-void SetPictureFolders(std::vector<std::string> folders);

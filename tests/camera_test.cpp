@@ -1,6 +1,7 @@
 #include <tuple>
 
 #include "app/camera.h"
+#include "app/draw.h"
 #include "test_support.h"
 
 namespace {
@@ -57,18 +58,15 @@ TEST_F(FollowTest, ViewShiftIsTheNextWholePixelBeyondTheCamera)
         {100, 100, 0, 0, 0, 0},
         {1000, 900, 709, 608, -709, -608},  // whole, past both edges: drawn at (291, 292)
     };
-    Canvas canvas(8, 8);
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << "at " << c.x << "," << c.y);
         placed->Place(c.x, c.y);
         float camera[2] = {0, 0};
         ALLEGRO_TRANSFORM view;
-        FollowPlayer(camera, view);
+        AimCamera(camera, view);
         EXPECT_EQ(camera[0], c.cameraX);  // kept unrounded
         EXPECT_EQ(camera[1], c.cameraY);
-        const ALLEGRO_TRANSFORM* current = al_get_current_transform();
-        ASSERT_NE(current, nullptr);
-        EXPECT_EQ(std::make_tuple(current->m[3][0], current->m[3][1], current->m[0][0], current->m[1][1]),
+        EXPECT_EQ(std::make_tuple(view.m[3][0], view.m[3][1], view.m[0][0], view.m[1][1]),
                   std::make_tuple(c.shiftX, c.shiftY, 1.0f, 1.0f));
     }
 }
@@ -94,7 +92,8 @@ TEST_F(FollowTest, FigureIsDrawnWhereTheViewPutsIt)
     float camera[2] = {0, 0};
     ALLEGRO_TRANSFORM view;
 
-    FollowPlayer(camera, view);  // at the start the view is held at the top
+    AimCamera(camera, view);  // at the start the view is held at the top
+    al_use_transform(&view);
     RenderPass();
     ExpectFigureDrawnAt(canvas, 291, 18);
 
@@ -106,7 +105,7 @@ TEST_F(FollowTest, FigureIsDrawnWhereTheViewPutsIt)
     }
     ASSERT_EQ(player->GetY(), 581.0f);
     ASSERT_EQ(player->GetX(), 802.0f);
-    al_clear_to_color(al_map_rgb(70, 200, 255));
+    al_clear_to_color(al_map_rgb(SKY_RED, SKY_GREEN, SKY_BLUE));
     RenderPass();
     ExpectFigureDrawnAt(canvas, 291, 292);
 }

@@ -130,7 +130,8 @@ public:
             list.push_back(other);
         }
         for (int i = 0; i < recipe.blocksOnGrid; ++i)
-            list.push_back(new Cube(24.0f * Uniform(6, 20), 24.0f * Uniform(6, 24), nullptr));
+            list.push_back(new Cube(static_cast<float>(Cube::SIZE * Uniform(6, 20)),
+                                    static_cast<float>(Cube::SIZE * Uniform(6, 24)), nullptr));
         for (int i = 0; i < recipe.blocksAnywhere; ++i)
             list.push_back(new Cube(Real(100.0f, 500.0f), Real(100.0f, 620.0f), nullptr));
         for (int i = 0; i < recipe.snow; ++i)

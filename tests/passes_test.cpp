@@ -6,6 +6,8 @@
 #include <tuple>
 #include <vector>
 
+#include "app/draw.h"
+#include "app/output.h"
 #include "test_support.h"
 
 namespace {
@@ -343,7 +345,7 @@ TEST(FrameRateTest, PrintsOneLineLikePercentGOfTheNarrowedRate)
 }
 
 const Canvas::Rgba kBlack{0, 0, 0, 255};
-const Canvas::Rgba kSky{70, 200, 255, 255};
+const Canvas::Rgba kSky{SKY_RED, SKY_GREEN, SKY_BLUE, 255};
 
 // A 1-pixel line on a whole y covers half of the row above and half of the row below;
 // the rasteriser picks one of the two. Returns -1 or 0, whichever it picked for y = 15.
@@ -360,7 +362,7 @@ void ExpectRuledRows(const Canvas& canvas, int firstRow)
 {
     for (int x : {0, 1, 299, 599}) {
         for (int y = 0; y < WINDOW_SIZE; ++y) {
-            const bool ruled = ((y - firstRow) % 15 + 15) % 15 == 0;
+            const bool ruled = (y - firstRow + RULED_LINE_SPACING) % RULED_LINE_SPACING == 0;
             ASSERT_EQ(canvas.At(x, y), ruled ? kBlack : kSky) << "x " << x << ", y " << y;
         }
     }

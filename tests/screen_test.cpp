@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "app/draw.h"
 #include "app/input.h"
 #include "app/loop.h"
 #include "app/screen.h"

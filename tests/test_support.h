@@ -52,7 +52,7 @@ protected:
 // A memory bitmap that is the drawing target for its lifetime, cleared to a colour.
 class Canvas {
 public:
-    Canvas(int width, int height, ALLEGRO_COLOR background = al_map_rgb(70, 200, 255))
+    Canvas(int width, int height, ALLEGRO_COLOR background = al_map_rgb(SKY_RED, SKY_GREEN, SKY_BLUE))
         : bitmap_(al_create_bitmap(width, height)), previous_(al_get_target_bitmap())
     {
         al_set_target_bitmap(bitmap_);
@@ -99,6 +99,11 @@ inline std::ostream& operator<<(std::ostream& out, const Canvas::Rgba& p)
 #include <fstream>
 #include <string>
 #include <system_error>
+#include <vector>
+
+// Points the image cache's search at these folders instead of the game's own ("" is the
+// working folder); tests set GameFolders() back when they are done.
+void SetPictureFolders(std::vector<std::string> folders);
 
 // Runs a test inside a fresh, empty working directory: the game reads its pictures and its
 // level from there. The previous directory comes back, and the folder goes, at the end.

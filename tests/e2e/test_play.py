@@ -111,7 +111,7 @@ def test_figure_falls_and_rests_under_ruled_lines(play, shoot):
     # Exact colours beside the figure and on the first and last ruled lines: a clear message
     # should the letter map be wrong.
     lines = [y for y in range(SIZE) if ruled_row(y, REST_CAMERA[1])]
-    sky, black = (70, 200, 255), (0, 0, 0)
+    sky, black = rules.SKY, (0, 0, 0)
     for x, y, want in [(REST[0] - 6, HALF, sky), (REST[0] + FIG_W + 5, HALF, sky),
                        (5, lines[0], black), (590, lines[-1], black)]:
         assert shot.rgb(x, y) == want, "pixel (%d,%d) is %s, expected %s" % (x, y, shot.rgb(x, y), want)

@@ -1,6 +1,6 @@
 """Reading the game's picture: what each pixel is, where ink lies, where the ruled lines are."""
 
-SKY = (70, 200, 255)
+from .rules import SKY
 
 
 def classify(rgb):
