@@ -15,7 +15,7 @@ sys.path.insert(0, os.path.dirname(os.path.dirname(os.path.abspath(__file__))))
 from harness import XServer  # noqa: E402
 
 LDCONFIG = shutil.which("ldconfig") or shutil.which("ldconfig", path="/sbin:/usr/sbin")
-OPTIONS = ("build", "source", "version", "bindir", "datadir", "app-id")
+OPTIONS = ("build", "source", "game-version", "bindir", "datadir", "app-id")
 
 
 def pytest_addoption(parser):
@@ -78,7 +78,7 @@ def deb(config, scratch):
     status, out = run([config.cpack, "-G", "DEB", "--config", os.path.join(config.build, "CPackConfig.cmake"),
                        "-B", pkg])
     assert status == 0, "cpack -G DEB failed:\n%s" % out[-3000:]
-    path = os.path.join(pkg, "platformer_%s_%s.deb" % (config.version, arch))
+    path = os.path.join(pkg, "platformer_%s_%s.deb" % (config.game_version, arch))
     assert os.path.isfile(path), "cpack made no %s: %s" % (os.path.basename(path), sorted(os.listdir(pkg)))
     return SimpleNamespace(path=path, arch=arch)
 

@@ -4,7 +4,7 @@ command line without a display, its start from the menu entry in an unrelated fo
 the harness's X server (the sky shown, Escape ends it with status 0), and the uninstall the
 README gives. A game that cannot find its data folder fails to load its pictures.
 
-  python3 -m pytest install_test.py --build DIR --source DIR --version X.Y.Z --bindir DIR
+  python3 -m pytest install_test.py --build DIR --source DIR --game-version X.Y.Z --bindir DIR
                     --datadir DIR --app-id ID [--cmake CMAKE] [--cpack CPACK]
 
 PLATFORMER_TEST_DPKG=1 (as root) also installs the package with apt-get and removes it
@@ -106,7 +106,7 @@ def test_package_fields_contents_and_lintian(config, deb):
     def field(name):
         return output(["dpkg-deb", "-f", deb.path, name]).rstrip("\n")
 
-    for name, want in (("Package", "platformer"), ("Version", config.version), ("Architecture", deb.arch),
+    for name, want in (("Package", "platformer"), ("Version", config.game_version), ("Architecture", deb.arch),
                        ("Section", "games")):
         assert field(name) == want, name
     assert re.fullmatch(r"[^<>\n]+ <[^<>@ \n]+@[^<>@ \n]+\.[a-z]+>", field("Maintainer")), field("Maintainer")
@@ -187,7 +187,7 @@ def test_command_line_needs_no_display(config, installed, scratch):
 
     status, out, err = play("--help")
     assert (status, err) == (0, "") and out.startswith("Usage: platformer ")
-    assert play("--version") == (0, "platformer %s\n" % config.version, "")
+    assert play("--version") == (0, "platformer %s\n" % config.game_version, "")
     status, out, err = play("--fly")
     assert (status, out, err.split("\n")[0]) == (2, "", 'platformer: unknown argument "--fly"')
     status, out, err = play()
@@ -221,7 +221,7 @@ def test_system_install(config, deb, scratch, xserver):
         assert "/usr/share/applications/%s.desktop" % config.app_id in output(["dpkg", "-L", "platformer"]).split()
         # A terminal finds it by name: /usr/games is on every user's PATH on Debian.
         login = dict(os.environ, PATH="/usr/local/bin:/usr/bin:/bin:/usr/local/games:/usr/games")
-        assert output(["platformer", "--version"], cwd="/", env=login) == "platformer %s\n" % config.version
+        assert output(["platformer", "--version"], cwd="/", env=login) == "platformer %s\n" % config.game_version
         launch_from_entry("/usr/share/applications/%s.desktop" % config.app_id, "",
                           os.path.join(scratch, "somewhere else", "system"), xserver)
     finally:
