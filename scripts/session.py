@@ -1,4 +1,4 @@
-"""What scripts/memcheck, scripts/soak, scripts/screenshot and scripts/bench share: the tools
+"""What scripts/memcheck, scripts/screenshot and scripts/bench share: the tools
 they need, the game they play, a private X server of the test harness (tests/harness) to play
 it on, and one way each to read a setting, run a command and read a file."""
 import importlib.util

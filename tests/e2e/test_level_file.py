@@ -45,15 +45,6 @@ LEVEL_FILE_CASES = [
     pytest.param(make_folder, "is a folder, not a regular file; nothing loaded", (), id="folder"),
     pytest.param(make_unreadable, "cannot be opened: Permission denied", (), id="unreadable"),
     pytest.param(write("0,240,500\n5,abc,7\n3,200,576\n"), stops(2, "5,abc,7", 1), ((240, 500),), id="bad_record"),
-    # A separator cannot belong to a number, and the last number ends at a blank: none of
-    # these is a block at a place nobody wrote.
-    pytest.param(write("1,1e308,3\n"), stops(1, "1,1e308,3", 0), (), id="exponent"),
-    pytest.param(write("1,0x30,5\n"), stops(1, "1,0x30,5", 0), (), id="hexadecimal"),
-    pytest.param(write("1,48,1.5\n"), stops(1, "1,48,1.5", 0), (), id="fraction"),
-    pytest.param(write("1 2 3 4 5 6\n"), stops(1, "1 2", 0), (), id="spaces"),
-    pytest.param(write("1,2,3x"), stops(1, "1,2,3x", 0), (), id="letter_last"),
-    # The block of line 1 lies above the view.
-    pytest.param(write("1,30,40\n1,2,99999999999"), stops(2, "1,2,99999999999", 1), (), id="too_large_last"),
 ]
 
 
