@@ -77,6 +77,10 @@ class XServer:
         for n in self.displays:
             if os.path.exists("/tmp/.X%d-lock" % n) or os.path.exists("/tmp/.X11-unix/X%d" % n):
                 continue
+            # Xvfb given -displayfd makes no lock file, and a second server on a taken number
+            # takes over its socket file: harnesses started together claim numbers first.
+            if _answers("\0/tmp/.X11-unix/X%d" % n) or not _claim(n):
+                continue
             r, w = os.pipe()
             proc = subprocess.Popen(
                 ["Xvfb", ":%d" % n] + screens + auth + ["-nolisten", "tcp", "-noreset", "-displayfd", str(w)],
@@ -101,6 +105,7 @@ class XServer:
                 return self
             _end(proc)
             _remove_leftovers(proc.pid, n)
+            _release(n)
         raise RuntimeError("could not start Xvfb on any display of %s" % self.displays)
 
     def _start_window_manager(self):
@@ -133,6 +138,7 @@ class XServer:
             self.proc.wait()
         if self.proc:
             _remove_leftovers(self.proc.pid, self.number)
+            _release(self.number)
 
     def _drop_connection(self):
         if self._conn is not None:
@@ -149,11 +155,48 @@ class XServer:
                 _end(proc)
         if self.proc is not None:
             _remove_leftovers(self.proc.pid, self.number)
+            _release(self.number)
         if self.auth_file:
             os.remove(self.auth_file)
             self.auth_file = None
         self.wm = None
         self.proc = None
+
+
+def _claim_path(n):
+    return os.path.join(tempfile.gettempdir(), "platformer-test-display-%d.claim" % n)
+
+
+def _claim(n):
+    """Claims display n for this process, taking over a claim whose process has ended."""
+    path = _claim_path(n)
+    for _ in range(2):
+        try:
+            fd = os.open(path, os.O_WRONLY | os.O_CREAT | os.O_EXCL, 0o644)
+        except FileExistsError:
+            try:
+                with open(path) as f:
+                    os.kill(int(f.read().strip() or "0"), 0)
+                return False
+            except (ProcessLookupError, ValueError):
+                try:
+                    os.remove(path)
+                except FileNotFoundError:
+                    pass
+                continue
+            except (OSError, PermissionError):
+                return False
+        with os.fdopen(fd, "w") as f:
+            f.write("%d\n" % os.getpid())
+        return True
+    return False
+
+
+def _release(n):
+    try:
+        os.remove(_claim_path(n))
+    except FileNotFoundError:
+        pass
 
 
 def _remove_leftovers(pid, n):
