@@ -7,15 +7,6 @@
 
 namespace {
 
-// Everything a block holds, to see that nothing moves or changes under it.
-auto State(const Cube& c)
-{
-    return std::make_tuple(c.GetX(), c.GetY(), c.GetVelX(), c.GetVelY(), c.GetDirX(), c.GetDirY(), c.GetBoundX(),
-                           c.GetBoundY(), c.GetID(), c.IsAlive(), c.IsCollidable(), c.GetMaxFrame(),
-                           c.GetCurFrame(), c.GetFrameCount(), c.GetFrameWidth(), c.GetFrameHeight(),
-                           c.GetAnimationRow(), c.GetPicture());
-}
-
 TEST(CubeTest, ConstructionPicksOneOfFourLooksEvenly)
 {
     FrameSheet sheet(4, 1, Cube::SIZE, Cube::SIZE);
@@ -24,8 +15,10 @@ TEST(CubeTest, ConstructionPicksOneOfFourLooksEvenly)
         const Cube c(12.5f, -7.25f, sheet.bitmap());
         ++looks[c.GetFrameCount()];
         // Everything but the look is fixed.
-        ASSERT_EQ(State(c), std::make_tuple(12.5f, -7.25f, 0.0f, 0.0f, 0, 0, 24, 24, int(BLOCK), true, true, 3, 0,
-                                            c.GetFrameCount(), 24, 24, 0, sheet.bitmap()));
+        ObjectState built;
+        built.x = 12.5f, built.y = -7.25f, built.boundX = built.boundY = built.frameWidth = built.frameHeight = 24;
+        built.id = BLOCK, built.maxFrame = 3, built.frameCount = c.GetFrameCount(), built.picture = sheet.bitmap();
+        ASSERT_EQ(StateOf(c), built);
     }
     ASSERT_EQ(looks.size(), 4u);
     for (int look : {0, 24, 48, 72})
@@ -35,10 +28,10 @@ TEST(CubeTest, ConstructionPicksOneOfFourLooksEvenly)
 TEST(CubeTest, UpdateAndCollidedLeaveTheBlockAsBuilt)
 {
     Cube block(10.75f, 20.25f, nullptr);
-    const auto built = State(block);
+    const ObjectState built = StateOf(block);
     for (int i = 0; i < 1000; ++i)
         block.Update();
-    EXPECT_EQ(State(block), built) << "changed by Update";
+    EXPECT_EQ(StateOf(block), built) << "changed by Update";
 
     Player figure;
     figure.Init(nullptr);
@@ -48,7 +41,7 @@ TEST(CubeTest, UpdateAndCollidedLeaveTheBlockAsBuilt)
         {PLAYER, &figure}, {BLOCK, &other}, {SNOW, &flake}, {3, nullptr}, {BLOCK, &block}};
     for (const auto& contact : contacts) {
         block.Collided(contact.first, contact.second);
-        EXPECT_EQ(State(block), built) << "changed by Collided with kind " << contact.first;
+        EXPECT_EQ(StateOf(block), built) << "changed by Collided with kind " << contact.first;
     }
 }
 

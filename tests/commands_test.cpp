@@ -146,20 +146,7 @@ TEST_F(CommandsTest, ResetPutsTheFigureBackAndKeepsEverythingElse)
 
     ResetPlayer();
     EXPECT_EQ(objects, before);
-    EXPECT_EQ(objects[0], player);
-    EXPECT_EQ(player->GetX(), 352.0f);
-    EXPECT_EQ(player->GetY(), 18.0f);
-    EXPECT_EQ(player->GetVelX(), 3.0f);
-    EXPECT_EQ(player->GetVelY(), 3.0f);
-    EXPECT_EQ(player->GetDirX(), 0);
-    EXPECT_EQ(player->GetDirY(), 0);
-    EXPECT_EQ(player->GetJumpState(), 1);
-    EXPECT_FALSE(player->IsOnGround());
-    EXPECT_EQ(player->GetAnimationRow(), 3);
-    EXPECT_EQ(player->GetCurFrame(), 0);
-    EXPECT_EQ(player->GetFrameCount(), 0);
-    EXPECT_EQ(player->GetID(), PLAYER);
-    EXPECT_TRUE(player->IsAlive());
+    EXPECT_EQ(StateOf(*player), FigureAtStart(nullptr));
     EXPECT_TRUE(keys[UP]) << "held keys are left alone";
 }
 

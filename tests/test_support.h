@@ -3,9 +3,20 @@
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <system_error>
+#include <tuple>
+
 #include "app/input.h"
 #include "app/world.h"
 #include "objects/Cube.h"
+#include "objects/Snow.h"
 
 // Empties the world (freeing what is in it, telling nothing) and clears the held keys.
 inline void ClearWorld()
@@ -49,6 +60,24 @@ protected:
     void TearDown() override { ClearWorld(); }
 };
 
+// A pixel as 8-bit red, green, blue, alpha.
+struct Rgba {
+    unsigned char r, g, b, a;
+    bool operator==(const Rgba& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Rgba& p)
+{
+    return out << "(" << int(p.r) << "," << int(p.g) << "," << int(p.b) << "," << int(p.a) << ")";
+}
+
+inline Rgba PixelAt(ALLEGRO_BITMAP* bitmap, int x, int y)
+{
+    Rgba p{};
+    al_unmap_rgba(al_get_pixel(bitmap, x, y), &p.r, &p.g, &p.b, &p.a);
+    return p;
+}
+
 // A memory bitmap that is the drawing target for its lifetime, cleared to a colour.
 class Canvas {
 public:
@@ -71,34 +100,107 @@ public:
 
     ALLEGRO_BITMAP* bitmap() const { return bitmap_; }
 
-    // The pixel as 8-bit red, green, blue, alpha.
-    struct Rgba {
-        unsigned char r, g, b, a;
-        bool operator==(const Rgba& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
-    };
-    Rgba At(int x, int y) const
-    {
-        Rgba p{};
-        al_unmap_rgba(al_get_pixel(bitmap_, x, y), &p.r, &p.g, &p.b, &p.a);
-        return p;
-    }
+    using Rgba = ::Rgba;
+    Rgba At(int x, int y) const { return PixelAt(bitmap_, x, y); }
 
 private:
     ALLEGRO_BITMAP* bitmap_;
     ALLEGRO_BITMAP* previous_;
 };
 
-inline std::ostream& operator<<(std::ostream& out, const Canvas::Rgba& p)
+// Made-up events for the handlers: of a type, a key's, and a timer's at a count.
+inline ALLEGRO_EVENT EventOf(ALLEGRO_EVENT_TYPE type)
 {
-    return out << "(" << int(p.r) << "," << int(p.g) << "," << int(p.b) << "," << int(p.a) << ")";
+    ALLEGRO_EVENT ev{};
+    ev.type = type;
+    return ev;
 }
 
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <system_error>
+inline ALLEGRO_EVENT KeyEvent(ALLEGRO_EVENT_TYPE type, int keycode)
+{
+    ALLEGRO_EVENT ev = EventOf(type);
+    ev.keyboard.keycode = keycode;
+    return ev;
+}
+
+inline ALLEGRO_EVENT TimerEvent(ALLEGRO_TIMER* source, std::int64_t count)
+{
+    ALLEGRO_EVENT ev = EventOf(ALLEGRO_EVENT_TIMER);
+    ev.timer.source = source;
+    ev.timer.count = count;
+    return ev;
+}
+
+// Everything an object holds, compared bit for bit: the same state, not a near one.
+struct ObjectState {
+    float x = 0, y = 0, velX = 0, velY = 0;
+    int dirX = 0, dirY = 0, boundX = 0, boundY = 0, id = -1;
+    bool alive = true, collidable = true;
+    int maxFrame = 0, curFrame = 0, frameCount = 0, frameDelay = 0, frameWidth = 0, frameHeight = 0,
+        animationRow = 0;
+    ALLEGRO_BITMAP* picture = nullptr;
+    int jumpState = 0;  // the figure's
+    bool onGround = false;
+    float scatterX = 0;  // a snowflake's
+
+    bool operator==(const ObjectState& o) const
+    {
+        const auto bits = [](float v) {
+            std::uint32_t b;
+            std::memcpy(&b, &v, sizeof b);
+            return b;
+        };
+        const auto floats = [&](const ObjectState& s) {
+            return std::make_tuple(bits(s.x), bits(s.y), bits(s.velX), bits(s.velY), bits(s.scatterX));
+        };
+        const auto rest = [](const ObjectState& s) {
+            return std::make_tuple(s.dirX, s.dirY, s.boundX, s.boundY, s.id, s.alive, s.collidable, s.maxFrame,
+                                   s.curFrame, s.frameCount, s.frameDelay, s.frameWidth, s.frameHeight,
+                                   s.animationRow, s.picture, s.jumpState, s.onGround);
+        };
+        return floats(*this) == floats(o) && rest(*this) == rest(o);
+    }
+};
+
+inline void PrintTo(const ObjectState& s, std::ostream* out)
+{
+    *out << "at (" << s.x << "," << s.y << ") speed (" << s.velX << "," << s.velY << ") dir (" << s.dirX << ","
+         << s.dirY << ") bounds (" << s.boundX << "," << s.boundY << ") kind " << s.id << (s.alive ? "" : " dead")
+         << (s.collidable ? "" : " not collidable") << " frames max " << s.maxFrame << " cur " << s.curFrame
+         << " count " << s.frameCount << " delay " << s.frameDelay << " size " << s.frameWidth << "x"
+         << s.frameHeight << " row " << s.animationRow << " picture " << s.picture << " jump " << s.jumpState
+         << (s.onGround ? " on ground" : "") << " scatter " << s.scatterX;
+}
+
+inline ObjectState StateOf(const GameObject& o)
+{
+    // frameDelay has no accessor: read through a member pointer of a subclass.
+    struct Reader : GameObject {
+        static int FrameDelay(const GameObject& g) { return g.*(&Reader::frameDelay); }
+    };
+    ObjectState s;
+    s.x = o.GetX(), s.y = o.GetY(), s.velX = o.GetVelX(), s.velY = o.GetVelY();
+    s.dirX = o.GetDirX(), s.dirY = o.GetDirY(), s.boundX = o.GetBoundX(), s.boundY = o.GetBoundY();
+    s.id = o.GetID(), s.alive = o.IsAlive(), s.collidable = o.IsCollidable();
+    s.maxFrame = o.GetMaxFrame(), s.curFrame = o.GetCurFrame(), s.frameCount = o.GetFrameCount();
+    s.frameDelay = Reader::FrameDelay(o), s.frameWidth = o.GetFrameWidth(), s.frameHeight = o.GetFrameHeight();
+    s.animationRow = o.GetAnimationRow(), s.picture = o.GetPicture();
+    if (const auto* p = dynamic_cast<const Player*>(&o))
+        s.jumpState = p->GetJumpState(), s.onGround = p->IsOnGround();
+    if (const auto* f = dynamic_cast<const Snow*>(&o))
+        s.scatterX = f->GetScatterX();
+    return s;
+}
+
+// The figure as Init leaves it: at its start, falling, facing left in the air.
+inline ObjectState FigureAtStart(ALLEGRO_BITMAP* picture)
+{
+    ObjectState s;
+    s.x = 352, s.y = 18, s.velX = 3, s.velY = 3;
+    s.boundX = s.frameWidth = 16, s.boundY = s.frameHeight = 19, s.id = PLAYER;
+    s.maxFrame = 9, s.frameDelay = 3, s.animationRow = 3, s.picture = picture, s.jumpState = 1;
+    return s;
+}
 
 // Runs a test inside a fresh, empty working directory: the game reads its pictures and its
 // level from there. The previous directory comes back, and the folder goes, at the end.
