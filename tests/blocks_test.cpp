@@ -45,20 +45,6 @@ TEST(CubeTest, UpdateAndCollidedLeaveTheBlockAsBuilt)
     }
 }
 
-class CubeWorldTest : public WorldTest {};
-
-TEST_F(CubeWorldTest, StaysPutAndAliveThroughTheWorldPasses)
-{
-    Cube* block = new Cube(100.5f, 300.0f, nullptr);
-    objects.push_back(block);
-    for (int t = 0; t < 100; ++t)
-        Tick();
-    ASSERT_EQ(objects.size(), 2u);
-    EXPECT_EQ(objects[1], block);
-    EXPECT_EQ(block->GetX(), 100.5f);
-    EXPECT_EQ(block->GetY(), 300.0f);
-}
-
 // Makes blocks until one shows the wanted look.
 std::unique_ptr<Cube> BlockWithLook(int look, float x, float y, ALLEGRO_BITMAP* sheet)
 {

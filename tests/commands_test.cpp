@@ -91,18 +91,6 @@ TEST_F(CommandsTest, PlaceBlocksPutsTwoCellsByThePointerWhereverTheViewIs)
     }
 }
 
-TEST_F(CommandsTest, PlacingTwiceStacksTwoBlocksOnTwo)
-{
-    PlaceBlocks(10, 20);
-    PlaceBlocks(10, 20);
-    ASSERT_EQ(objects.size(), 5u);
-    for (int i : {1, 2}) {
-        EXPECT_EQ(objects[i]->GetX(), objects[i + 2]->GetX());
-        EXPECT_EQ(objects[i]->GetY(), objects[i + 2]->GetY());
-        EXPECT_NE(objects[i], objects[i + 2]);
-    }
-}
-
 TEST_F(CommandsTest, CommandsHandOutThePicturesOfTheCache)
 {
     TempWorkingDir folder;
@@ -116,17 +104,6 @@ TEST_F(CommandsTest, CommandsHandOutThePicturesOfTheCache)
     EXPECT_EQ(objects[2]->GetPicture(), GetImage(BLOCKS_PICTURE));
     ResetPlayer();
     EXPECT_EQ(player->GetPicture(), GetImage(FIGURE_PICTURE));
-}
-
-TEST_F(CommandsTest, ResetWithAnEmptyCacheKeepsTheFiguresPicture)
-{
-    ALLEGRO_BITMAP* sheet = al_create_bitmap(FIGURE_MIN_WIDTH, FIGURE_MIN_HEIGHT);
-    player->Init(sheet);
-    ASSERT_EQ(GetImage(FIGURE_PICTURE), nullptr);
-    ResetPlayer();
-    EXPECT_EQ(player->GetPicture(), sheet);
-    ClearWorld();
-    al_destroy_bitmap(sheet);
 }
 
 TEST_F(CommandsTest, ResetPutsTheFigureBackAndKeepsEverythingElse)

@@ -153,41 +153,6 @@ TEST_F(ImageCacheTest, PicturesAreLookedForInTheWorkingDirectory)
     EXPECT_TRUE(LoadImage("pic.png"));
 }
 
-TEST_F(ImageCacheTest, FirstMissingImageFollowsTheStartUpList)
-{
-    struct Case {
-        std::vector<const char*> present;
-        const char* firstMissing;
-    };
-    const Case cases[] = {
-        {{BACKGROUND_PICTURE, BLOCKS_PICTURE, FIGURE_PICTURE}, ""},
-        {{}, BACKGROUND_PICTURE},
-        {{BLOCKS_PICTURE, FIGURE_PICTURE}, BACKGROUND_PICTURE},
-        {{BACKGROUND_PICTURE}, BLOCKS_PICTURE},
-        {{BACKGROUND_PICTURE, FIGURE_PICTURE}, BLOCKS_PICTURE},
-        {{BACKGROUND_PICTURE, BLOCKS_PICTURE}, FIGURE_PICTURE},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.firstMissing);
-        DestroyAllImages();
-        for (const GamePicture& picture : GAME_PICTURES)
-            std::filesystem::remove(picture.name);
-        for (const char* name : c.present)
-            ASSERT_TRUE(WriteSolidPng(name, LeastSizeOf(name).width, LeastSizeOf(name).height,
-                                      al_map_rgb(10, 20, 30)));
-        InitImages();
-        EXPECT_EQ(FirstMissingImage(), c.firstMissing);
-        for (const char* name : c.present)
-            EXPECT_NE(GetImage(name), nullptr) << name;
-    }
-
-    // A file that is there but cannot be decoded counts as missing.
-    DestroyAllImages();
-    folder.Write(BLOCKS_PICTURE, "");
-    InitImages();
-    EXPECT_EQ(FirstMissingImage(), BLOCKS_PICTURE);
-}
-
 bool Contains(const std::string& text, const std::string& part)
 {
     return text.find(part) != std::string::npos;
@@ -289,6 +254,12 @@ TEST_F(ImageCacheTest, TheThreePicturesComeFromOneFolder)
           data.string() + " holds only Blocks.png and Quillorn.png"}},
         {"one missing everywhere", {}, {"Background.png", "Blocks.png"}, "Quillorn.png", 2,
          {"cannot find the picture \"Quillorn.png\": looked in " + here + " and " + data.string()}},
+        // Else the first missing in the order the game starts them.
+        {"none anywhere", {}, {}, "Background.png", 1, {}},
+        {"no background", {"Blocks.png", "Quillorn.png"}, {}, "Background.png", 1, {}},
+        {"only the background", {"Background.png"}, {}, "Blocks.png", 1, {}},
+        {"no blocks", {"Background.png", "Quillorn.png"}, {}, "Blocks.png", 1, {}},
+        {"no figure", {"Background.png", "Blocks.png"}, {}, "Quillorn.png", 1, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -312,10 +283,18 @@ TEST_F(ImageCacheTest, TheThreePicturesComeFromOneFolder)
                 EXPECT_EQ(PixelAt(GetImage(name), 0, 0).r, c.from) << name;
             }
         }
+        for (const std::string& name : c.from == 1 ? c.inWorking : c.inData)
+            EXPECT_NE(GetImage(name), nullptr) << name;
         const std::string why = WhyNotLoaded(c.firstMissing);
         for (const std::string& part : c.said)
             EXPECT_TRUE(Contains(why, part)) << "\"" << part << "\" not in: " << why;
     }
+
+    // A file that is there but cannot be decoded counts as missing.
+    DestroyAllImages();
+    folder.Write(BLOCKS_PICTURE, "");
+    InitImages();
+    EXPECT_EQ(FirstMissingImage(), BLOCKS_PICTURE);
 }
 
 // Pictures are decoded off-screen; whatever becomes of a picture, the flags for new pictures

@@ -38,12 +38,9 @@ struct KeyCase {
 };
 
 const KeyCase kKeys[] = {
-    {"R", ALLEGRO_KEY_R, -1, 0, 0, 0},
-    {"S", ALLEGRO_KEY_S, -1, 25, 352, 18},  // at the figure
-    {"Space", ALLEGRO_KEY_SPACE, SPACE, 0, 0, 0},
-    {"Left", ALLEGRO_KEY_LEFT, LEFT, 0, 0, 0},
-    {"Right", ALLEGRO_KEY_RIGHT, RIGHT, 0, 0, 0},
-    {"Up", ALLEGRO_KEY_UP, UP, 0, 0, 0},
+    {"R", ALLEGRO_KEY_R, -1, 0, 0, 0},          {"S", ALLEGRO_KEY_S, -1, 25, 352, 18},  // at the figure
+    {"Space", ALLEGRO_KEY_SPACE, SPACE, 0, 0, 0}, {"Left", ALLEGRO_KEY_LEFT, LEFT, 0, 0, 0},
+    {"Right", ALLEGRO_KEY_RIGHT, RIGHT, 0, 0, 0}, {"Up", ALLEGRO_KEY_UP, UP, 0, 0, 0},
     {"Down", ALLEGRO_KEY_DOWN, DOWN, 2, 62, 12},  // the view is held at the world's top
 };
 

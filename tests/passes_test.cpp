@@ -142,16 +142,10 @@ TEST_F(PassesTest, CollisionPassTellsEachLivePairOnceEarlierFirst)
     }
 }
 
-TEST_F(PassesTest, CollisionPassWithTheFigureAloneChangesNothing)
+// Another object hears of the figure once per pass, with the figure's kind.
+TEST_F(PassesTest, CollisionPassTellsOfTheFigureByItsKind)
 {
-    Player* figure = StartWorld();
-    const float x = figure->GetX(), y = figure->GetY();
-    CollisionPass();
-    EXPECT_EQ(objects.size(), 1u);
-    EXPECT_EQ(figure->GetX(), x);
-    EXPECT_EQ(figure->GetY(), y);
-
-    // A second object hears of the figure once per pass, with the figure's kind.
+    StartWorld();
     objects.push_back(new Probe("A", 10, journal));
     CollisionPass();
     CollisionPass();
@@ -256,36 +250,6 @@ TEST_F(PassesTest, MovementIntentFollowsTheHeldKeys)
         EXPECT_EQ(figure->GetDirY(), c.dirY);
         EXPECT_EQ(figure->GetJumpState(), 1);
     }
-}
-
-TEST_F(PassesTest, UpHeldOnTheGroundStartsAJump)
-{
-    Player* figure = StartWorld();
-    for (int tick = 0; tick < 200 && !figure->IsOnGround(); ++tick) {
-        ApplyMovementIntent();
-        UpdatePass();
-    }
-    ASSERT_TRUE(figure->IsOnGround());
-    keys[UP] = true;
-    ApplyMovementIntent();
-    EXPECT_EQ(figure->GetJumpState(), 0);
-}
-
-TEST_F(PassesTest, RunTickLeavesTheCameraTransformInForce)
-{
-    Canvas canvas(WINDOW_SIZE, WINDOW_SIZE);
-    Player* figure = StartWorld();
-    keys[RIGHT] = true;
-    float cameraPosition[2] = {0, 0};
-    ALLEGRO_TRANSFORM camera;
-    for (int tick = 0; tick < 150; ++tick)
-        RunTick(cameraPosition, camera);
-    ASSERT_GT(figure->GetX(), 600.0f);  // far enough right for the view to scroll
-
-    const ALLEGRO_TRANSFORM* current = al_get_current_transform();
-    EXPECT_EQ(current->m[3][0], std::floor(-cameraPosition[0]));
-    EXPECT_EQ(current->m[3][1], std::floor(-cameraPosition[1]));
-    EXPECT_GT(cameraPosition[0], 0.0f);
 }
 
 // The steps tests and benchmarks run are the game's tick exactly, less the transform put in force.

@@ -143,33 +143,27 @@ struct ObjectState {
     bool onGround = false;
     float scatterX = 0;  // a snowflake's
 
-    bool operator==(const ObjectState& o) const
+    auto Fields() const
     {
         const auto bits = [](float v) {
             std::uint32_t b;
             std::memcpy(&b, &v, sizeof b);
             return b;
         };
-        const auto floats = [&](const ObjectState& s) {
-            return std::make_tuple(bits(s.x), bits(s.y), bits(s.velX), bits(s.velY), bits(s.scatterX));
-        };
-        const auto rest = [](const ObjectState& s) {
-            return std::make_tuple(s.dirX, s.dirY, s.boundX, s.boundY, s.id, s.alive, s.collidable, s.maxFrame,
-                                   s.curFrame, s.frameCount, s.frameDelay, s.frameWidth, s.frameHeight,
-                                   s.animationRow, s.picture, s.jumpState, s.onGround);
-        };
-        return floats(*this) == floats(o) && rest(*this) == rest(o);
+        return std::make_tuple(bits(x), bits(y), bits(velX), bits(velY), bits(scatterX), dirX, dirY, boundX, boundY,
+                               id, alive, collidable, maxFrame, curFrame, frameCount, frameDelay, frameWidth,
+                               frameHeight, animationRow, picture, jumpState, onGround);
     }
+    bool operator==(const ObjectState& o) const { return Fields() == o.Fields(); }
 };
 
 inline void PrintTo(const ObjectState& s, std::ostream* out)
 {
-    *out << "at (" << s.x << "," << s.y << ") speed (" << s.velX << "," << s.velY << ") dir (" << s.dirX << ","
-         << s.dirY << ") bounds (" << s.boundX << "," << s.boundY << ") kind " << s.id << (s.alive ? "" : " dead")
-         << (s.collidable ? "" : " not collidable") << " frames max " << s.maxFrame << " cur " << s.curFrame
-         << " count " << s.frameCount << " delay " << s.frameDelay << " size " << s.frameWidth << "x"
-         << s.frameHeight << " row " << s.animationRow << " picture " << s.picture << " jump " << s.jumpState
-         << (s.onGround ? " on ground" : "") << " scatter " << s.scatterX;
+    *out << "(" << s.x << "," << s.y << ") v(" << s.velX << "," << s.velY << ") d(" << s.dirX << "," << s.dirY
+         << ") b(" << s.boundX << "," << s.boundY << ") id " << s.id << " alive " << s.alive << " coll "
+         << s.collidable << " frames " << s.maxFrame << "/" << s.curFrame << "/" << s.frameCount << "/"
+         << s.frameDelay << " " << s.frameWidth << "x" << s.frameHeight << " row " << s.animationRow << " pic "
+         << s.picture << " jump " << s.jumpState << " ground " << s.onGround << " scatter " << s.scatterX;
 }
 
 inline ObjectState StateOf(const GameObject& o)
