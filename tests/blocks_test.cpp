@@ -56,47 +56,26 @@ std::unique_ptr<Cube> BlockWithLook(int look, float x, float y, ALLEGRO_BITMAP* 
     return nullptr;
 }
 
-TEST(CubeTest, RenderDrawsTheChosenLookAsOneSquare)
+// From 20.75 the square covers the pixels whose centres lie past it, 21 to 44: a position cut
+// to a whole number first would start at 20. Each block freed leaves the shared sheet usable
+// for the next.
+TEST(CubeTest, RenderDrawsTheChosenLookAsOneSquareAtTheUnroundedPosition)
 {
     FrameSheet sheet(4, 1, Cube::SIZE, Cube::SIZE);
     for (int look = 0; look < 4; ++look) {
         SCOPED_TRACE(testing::Message() << "look " << look);
-        auto block = BlockWithLook(look, 20, 10, sheet.bitmap());
+        auto block = BlockWithLook(look, 20.75f, 10.75f, sheet.bitmap());
         ASSERT_NE(block, nullptr);
         Canvas canvas(64, 64);
         const Canvas::Rgba sky = canvas.At(0, 0);
         block->Render();
-        for (int py = 10; py < 34; ++py)
-            for (int px = 20; px < 44; ++px)
+        for (int py = 11; py < 35; ++py)
+            for (int px = 21; px < 45; ++px)
                 ASSERT_EQ(canvas.At(px, py), FrameSheet::Colour(look, 0)) << px << "," << py;
-        const int outside[][2] = {{19, 10}, {44, 10}, {20, 9}, {43, 34}};
+        const int outside[][2] = {{20, 11}, {45, 11}, {21, 10}, {44, 35}};
         for (const auto& at : outside)
             EXPECT_EQ(canvas.At(at[0], at[1]), sky) << at[0] << "," << at[1];
     }
-}
-
-TEST(CubeTest, RenderUsesTheUnroundedPosition)
-{
-    // From 10.75 the square covers the pixels whose centres lie past it, 11 to 34; a
-    // position cut to a whole number first would start at 10.
-    FrameSheet sheet(4, 1, Cube::SIZE, Cube::SIZE);
-    auto kept = BlockWithLook(2, 0, 0, sheet.bitmap());
-    auto block = std::make_unique<Cube>(10.75f, 20.75f, sheet.bitmap());
-    const Canvas::Rgba want = FrameSheet::Colour(block->GetFrameCount() / Cube::SIZE, 0);
-    Canvas canvas(64, 64);
-    const Canvas::Rgba sky = canvas.At(0, 0);
-    block->Render();
-    EXPECT_EQ(canvas.At(11, 21), want);
-    EXPECT_EQ(canvas.At(34, 44), want);
-    const int outside[][2] = {{10, 21}, {11, 20}, {35, 44}, {34, 45}};
-    for (const auto& at : outside)
-        EXPECT_EQ(canvas.At(at[0], at[1]), sky) << at[0] << "," << at[1];
-
-    // Freeing one block leaves the shared sheet usable for the others.
-    block.reset();
-    ASSERT_NE(kept, nullptr);
-    kept->Render();
-    EXPECT_EQ(canvas.At(0, 0), FrameSheet::Colour(2, 0));
 }
 
 }  // namespace

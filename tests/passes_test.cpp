@@ -59,17 +59,6 @@ private:
     Journal& journal_;
 };
 
-// The figure with a way to pose its animation state before a tick.
-class PosablePlayer : public Player {
-public:
-    void Pose(int frame, int directionX, int directionY)
-    {
-        curFrame = frame;
-        dirX = directionX;
-        dirY = directionY;
-    }
-};
-
 class PassesTest : public ::testing::Test {
 protected:
     void SetUp() override { ClearWorld(); }
@@ -225,7 +214,7 @@ TEST_F(PassesTest, MovementIntentFollowsTheHeldKeys)
         bool left, right, up;
         int dirX, curFrame, dirY;
     };
-    // Posed beforehand with frame 5, dirX 1, dirY 0, in the air.
+    // Posed beforehand with frame 5 and dirX 1, in the air; dirY is 0 from the start.
     const Case cases[] = {
         {"nothing held stops and resets", false, false, false, 0, 0, 1},
         {"left", true, false, false, -1, 5, 1},
@@ -236,11 +225,9 @@ TEST_F(PassesTest, MovementIntentFollowsTheHeldKeys)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ClearWorld();
-        auto* figure = new PosablePlayer();
-        figure->Init(nullptr);
-        objects.push_back(player = figure);
-        figure->Pose(5, 1, 0);
+        auto* figure = StartWorldWith<PlayerProbe>();
+        figure->Place(figure->GetX(), figure->GetY(), figure->GetVelY(), 1);
+        figure->SetFrame(5, figure->GetAnimationRow());
         keys[LEFT] = c.left;
         keys[RIGHT] = c.right;
         keys[UP] = c.up;

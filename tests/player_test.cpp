@@ -7,23 +7,6 @@
 
 namespace {
 
-// The figure with its protected state reachable, to set up contacts and frames directly.
-struct PlayerProbe : Player {
-    void Place(float px, float py, float vy = 0, int dx = 0)
-    {
-        x = px;
-        y = py;
-        velY = vy;
-        dirX = dx;
-    }
-    void SetFrame(int column, int row)
-    {
-        curFrame = column;
-        animationRow = row;
-    }
-    void SetFrameCount(int count) { frameCount = count; }
-};
-
 // A speed change as the figure makes it: worked in double, kept as float.
 float Step(float v, double delta) { return static_cast<float>(v + delta); }
 

@@ -35,6 +35,23 @@ inline void Tick()
     RemovalPass();
 }
 
+// The figure with its protected state reachable, to set up contacts, frames and views directly.
+struct PlayerProbe : Player {
+    void Place(float px, float py, float vy = 0, int dx = 0)
+    {
+        x = px;
+        y = py;
+        velY = vy;
+        dirX = dx;
+    }
+    void SetFrame(int column, int row)
+    {
+        curFrame = column;
+        animationRow = row;
+    }
+    void SetFrameCount(int count) { frameCount = count; }
+};
+
 // A fresh world holding only a figure at its start, with no picture. Figure may be a test
 // subclass of Player that exposes what a test needs.
 template <class Figure = Player>
