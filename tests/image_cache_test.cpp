@@ -93,11 +93,11 @@ TEST_F(ImageCacheTest, LoadsOnceUnderItsExactNameAndMakesOnlyPureWhiteTransparen
     for (const char* other : {"PIC.png", "pic.PNG", "./pic.png", "", "unknown.png"})
         EXPECT_EQ(GetImage(other), nullptr) << other;
 
-    // Another load neither opens the file again nor replaces the entry.
+    // Another load neither opens the file again nor replaces the entry, even once the file is gone.
     {
         OpenCounter counter;
-        std::filesystem::remove("pic.png");
         EXPECT_FALSE(LoadImage("pic.png"));
+        std::filesystem::remove("pic.png");
         EXPECT_FALSE(LoadImage("pic.png"));
         EXPECT_EQ(counter.opened(), 0) << "a cached picture's file was opened again";
     }
