@@ -1,6 +1,5 @@
 #include <map>
 #include <memory>
-#include <tuple>
 
 #include "objects/Snow.h"
 #include "test_support.h"
