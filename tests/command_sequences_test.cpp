@@ -119,6 +119,9 @@ TEST_F(CommandSequencesTest, TheWorldHoldsWhatTheCommandsAddedLessWhatFellOut)
                 HandleKeyDown(heldKeys[uniform(0, 2)], 0, 0);
                 HandleKeyUp(heldKeys[uniform(0, 4)]);
                 break;
+            case 1:
+                HandleKeyDown(ALLEGRO_KEY_R, 0, 0);
+                break;
             case 2:
                 HandleKeyDown(ALLEGRO_KEY_S, 0, 0);
                 added = std::min<std::size_t>(SNOW_BURST_SIZE, room);
@@ -132,9 +135,6 @@ TEST_F(CommandSequencesTest, TheWorldHoldsWhatTheCommandsAddedLessWhatFellOut)
             case 4:
                 added = loads.Press(objects.size(), cap);
                 HandleKeyDown(ALLEGRO_KEY_SPACE, 0, 0);
-                break;
-            case 1:
-                HandleKeyDown(ALLEGRO_KEY_R, 0, 0);
                 break;
             case 5:
                 cap = objects.size() + uniform(0, 400);
