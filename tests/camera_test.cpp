@@ -29,22 +29,13 @@ TEST(CameraTest, CentresTheFollowedPointButNeverShowsBelowZero)
     }
 }
 
-// The figure set down anywhere, to see where the view puts it.
-struct PlacedPlayer : Player {
-    void Place(float px, float py)
-    {
-        x = px;
-        y = py;
-    }
-};
-
 class FollowTest : public WorldTest {
 protected:
     void SetUp() override
     {
-        placed = StartWorldWith<PlacedPlayer>();
+        placed = StartWorldWith<PlayerProbe>();
     }
-    PlacedPlayer* placed = nullptr;
+    PlayerProbe* placed = nullptr;
 };
 
 TEST_F(FollowTest, ViewShiftIsTheNextWholePixelBeyondTheCamera)

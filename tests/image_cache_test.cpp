@@ -43,15 +43,8 @@ private:
     static inline int opened_ = 0;
 };
 
-const Canvas::Rgba kNearWhite{254, 255, 255, 255};
-const Canvas::Rgba kColour{200, 30, 40, 255};
-
-Canvas::Rgba PixelOf(ALLEGRO_BITMAP* picture, int x, int y)
-{
-    Canvas::Rgba p{};
-    al_unmap_rgba(al_get_pixel(picture, x, y), &p.r, &p.g, &p.b, &p.a);
-    return p;
-}
+const Rgba kNearWhite{254, 255, 255, 255};
+const Rgba kColour{200, 30, 40, 255};
 
 // Every test runs in its own empty folder and leaves the cache empty behind it.
 class ImageCacheTest : public ::testing::Test {
@@ -84,7 +77,7 @@ protected:
     TempWorkingDir folder;
 };
 
-TEST_F(ImageCacheTest, LoadsOnceAndMakesOnlyPureWhiteTransparent)
+TEST_F(ImageCacheTest, LoadsOnceUnderItsExactNameAndMakesOnlyPureWhiteTransparent)
 {
     WriteTestPicture();
     ASSERT_TRUE(LoadImage("pic.png"));
@@ -93,29 +86,23 @@ TEST_F(ImageCacheTest, LoadsOnceAndMakesOnlyPureWhiteTransparent)
     EXPECT_EQ(GetImage("pic.png"), picture);
     EXPECT_EQ(al_get_bitmap_width(picture), 3);
 
-    EXPECT_EQ(PixelOf(picture, 0, 0).a, 0) << "pure white is the transparent colour";
-    EXPECT_EQ(PixelOf(picture, 1, 0), kNearWhite);
-    EXPECT_EQ(PixelOf(picture, 2, 0), kColour);
+    EXPECT_EQ(PixelAt(picture, 0, 0).a, 0) << "pure white is the transparent colour";
+    EXPECT_EQ(PixelAt(picture, 1, 0), kNearWhite);
+    EXPECT_EQ(PixelAt(picture, 2, 0), kColour);
 
-    // The second load neither reads the file again nor replaces the entry.
-    std::filesystem::remove("pic.png");
-    EXPECT_FALSE(LoadImage("pic.png"));
-    EXPECT_EQ(GetImage("pic.png"), picture);
-    EXPECT_EQ(PixelOf(picture, 2, 0), kColour);
-}
+    for (const char* other : {"PIC.png", "pic.PNG", "./pic.png", "", "unknown.png"})
+        EXPECT_EQ(GetImage(other), nullptr) << other;
 
-TEST_F(ImageCacheTest, ACachedPictureIsNotReadAgain)
-{
-    WriteTestPicture();
-    ASSERT_TRUE(LoadImage("pic.png"));
-    ALLEGRO_BITMAP* picture = GetImage("pic.png");
+    // Another load neither opens the file again nor replaces the entry, even once the file is gone.
     {
         OpenCounter counter;
         EXPECT_FALSE(LoadImage("pic.png"));
+        std::filesystem::remove("pic.png");
         EXPECT_FALSE(LoadImage("pic.png"));
         EXPECT_EQ(counter.opened(), 0) << "a cached picture's file was opened again";
     }
     EXPECT_EQ(GetImage("pic.png"), picture);
+    EXPECT_EQ(PixelAt(picture, 2, 0), kColour);
 
     // The counter does see reads: a new name is opened.
     OpenCounter counter;
@@ -125,20 +112,9 @@ TEST_F(ImageCacheTest, ACachedPictureIsNotReadAgain)
     EXPECT_GT(counter.opened(), beforeLoad);
 }
 
-TEST_F(ImageCacheTest, NamesAreExactKeys)
+TEST_F(ImageCacheTest, UnloadRemovesOnlyItsEntryDestroyAllEveryOneAndBothAllowAReload)
 {
-    WriteTestPicture();
-    ASSERT_TRUE(LoadImage("pic.png"));
-    EXPECT_EQ(GetImage("PIC.png"), nullptr);
-    EXPECT_EQ(GetImage("pic.PNG"), nullptr);
-    EXPECT_EQ(GetImage("./pic.png"), nullptr);
-    EXPECT_EQ(GetImage(""), nullptr);
-    EXPECT_EQ(GetImage("unknown.png"), nullptr);
-    EXPECT_NE(GetImage("pic.png"), nullptr);
-}
-
-TEST_F(ImageCacheTest, UnloadRemovesOnlyItsEntryAndAllowsAReload)
-{
+    DestroyAllImages();  // already empty: nothing happens
     WriteTestPicture("a.png");
     WriteTestPicture("b.png");
     ASSERT_TRUE(LoadImage("a.png"));
@@ -157,51 +133,13 @@ TEST_F(ImageCacheTest, UnloadRemovesOnlyItsEntryAndAllowsAReload)
 
     EXPECT_TRUE(LoadImage("a.png")) << "an unloaded name loads from its file again";
     ASSERT_NE(GetImage("a.png"), nullptr);
-    EXPECT_EQ(PixelOf(GetImage("a.png"), 2, 0), kColour);
-}
-
-TEST_F(ImageCacheTest, DestroyAllEmptiesTheCache)
-{
-    DestroyAllImages();  // already empty: nothing happens
-    WriteTestPicture("a.png");
-    WriteTestPicture("b.png");
-    ASSERT_TRUE(LoadImage("a.png"));
-    ASSERT_TRUE(LoadImage("b.png"));
+    EXPECT_EQ(PixelAt(GetImage("a.png"), 2, 0), kColour);
 
     DestroyAllImages();
     EXPECT_EQ(GetImage("a.png"), nullptr);
     EXPECT_EQ(GetImage("b.png"), nullptr);
     DestroyAllImages();
     EXPECT_TRUE(LoadImage("a.png")) << "nothing of the old entry is left";
-}
-
-TEST_F(ImageCacheTest, AnUnreadableFileLeavesNoEntry)
-{
-    struct Case {
-        const char* what;
-        const char* name;
-        bool written;
-        std::string bytes;
-    };
-    const Case cases[] = {
-        {"missing file", "missing.png", false, ""},
-        {"empty file", "empty.png", true, ""},
-        {"text under a PNG name", "text.png", true, "this is not a picture\n"},
-        {"cut-off PNG header", "short.png", true, "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s},
-        {"unknown extension", "pic.xyz", true, "abc"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.what);
-        if (c.written)
-            folder.Write(c.name, c.bytes);
-        EXPECT_FALSE(LoadImage(c.name));
-        EXPECT_EQ(GetImage(c.name), nullptr);
-    }
-
-    // A failure is not remembered: once the file is good, the name loads.
-    WriteTestPicture("empty.png");
-    EXPECT_TRUE(LoadImage("empty.png"));
-    EXPECT_NE(GetImage("empty.png"), nullptr);
 }
 
 TEST_F(ImageCacheTest, PicturesAreLookedForInTheWorkingDirectory)
@@ -214,45 +152,6 @@ TEST_F(ImageCacheTest, PicturesAreLookedForInTheWorkingDirectory)
     std::filesystem::current_path(folder.path());
     EXPECT_TRUE(LoadImage("pic.png"));
 }
-
-TEST_F(ImageCacheTest, FirstMissingImageFollowsTheStartUpList)
-{
-    struct Case {
-        std::vector<const char*> present;
-        const char* firstMissing;
-    };
-    const Case cases[] = {
-        {{BACKGROUND_PICTURE, BLOCKS_PICTURE, FIGURE_PICTURE}, ""},
-        {{}, BACKGROUND_PICTURE},
-        {{BLOCKS_PICTURE, FIGURE_PICTURE}, BACKGROUND_PICTURE},
-        {{BACKGROUND_PICTURE}, BLOCKS_PICTURE},
-        {{BACKGROUND_PICTURE, FIGURE_PICTURE}, BLOCKS_PICTURE},
-        {{BACKGROUND_PICTURE, BLOCKS_PICTURE}, FIGURE_PICTURE},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.firstMissing);
-        DestroyAllImages();
-        for (const GamePicture& picture : GAME_PICTURES)
-            std::filesystem::remove(picture.name);
-        for (const char* name : c.present)
-            ASSERT_TRUE(WriteSolidPng(name, LeastSizeOf(name).width, LeastSizeOf(name).height,
-                                      al_map_rgb(10, 20, 30)));
-        InitImages();
-        EXPECT_EQ(FirstMissingImage(), c.firstMissing);
-        for (const char* name : c.present)
-            EXPECT_NE(GetImage(name), nullptr) << name;
-    }
-
-    // A file that is there but cannot be decoded counts as missing.
-    DestroyAllImages();
-    folder.Write(BLOCKS_PICTURE, "");
-    InitImages();
-    EXPECT_EQ(FirstMissingImage(), BLOCKS_PICTURE);
-}
-
-}  // namespace
-
-namespace {
 
 bool Contains(const std::string& text, const std::string& part)
 {
@@ -289,6 +188,9 @@ TEST_F(ImageCacheTest, RefusalsNameThePictureTheProblemAndWhatIsNeeded)
          {here + "/Background.png", "is a FIFO, not a regular file", "at most 4096 x 4096"}},
         {"folder.png", [] { std::filesystem::create_directory("folder.png"); },
          {here + "/folder.png", "is a folder, not a regular file"}},
+        {"text.png", [&] { folder.Write("text.png", "this is not a picture\n"); }, {here + "/text.png"}},
+        {"short.png", [&] { folder.Write("short.png", "\x89PNG\r\n\x1a\n\0\0\0\rIHDR"s); }, {here + "/short.png"}},
+        {"pic.xyz", [&] { folder.Write("pic.xyz", "abc"); }, {here + "/pic.xyz"}},
     };
     alarm(20);  // a picture that blocks start-up would hang the suite
     for (const Case& c : cases) {
@@ -303,6 +205,11 @@ TEST_F(ImageCacheTest, RefusalsNameThePictureTheProblemAndWhatIsNeeded)
     }
     alarm(0);
     EXPECT_EQ(WhyNotLoaded("whole.png"), "");
+
+    // A failure is not remembered: once the file is good, the name loads.
+    WriteTestPicture("text.png");
+    EXPECT_TRUE(LoadImage("text.png"));
+    EXPECT_NE(GetImage("text.png"), nullptr);
 }
 
 TEST_F(ImageCacheTest, APictureFromALaterFolderIsKeptUnderItsBareName)
@@ -315,7 +222,7 @@ TEST_F(ImageCacheTest, APictureFromALaterFolderIsKeptUnderItsBareName)
 
     ASSERT_TRUE(LoadImage(BLOCKS_PICTURE));
     ASSERT_NE(GetImage(BLOCKS_PICTURE), nullptr);
-    EXPECT_EQ(PixelOf(GetImage(BLOCKS_PICTURE), 0, 0).r, 20);
+    EXPECT_EQ(PixelAt(GetImage(BLOCKS_PICTURE), 0, 0).r, 20);
 
     // A broken copy in the working folder is reported, not passed over for the data folder's.
     DestroyAllImages();
@@ -323,10 +230,6 @@ TEST_F(ImageCacheTest, APictureFromALaterFolderIsKeptUnderItsBareName)
     EXPECT_FALSE(LoadImage(BLOCKS_PICTURE));
     EXPECT_TRUE(Contains(WhyNotLoaded(BLOCKS_PICTURE), "empty")) << WhyNotLoaded(BLOCKS_PICTURE);
 }
-
-}  // namespace
-
-namespace {
 
 // The three pictures come from the first folder that holds them all; a folder with only some
 // is passed over, and named when no folder holds all three.
@@ -351,6 +254,12 @@ TEST_F(ImageCacheTest, TheThreePicturesComeFromOneFolder)
           data.string() + " holds only Blocks.png and Quillorn.png"}},
         {"one missing everywhere", {}, {"Background.png", "Blocks.png"}, "Quillorn.png", 2,
          {"cannot find the picture \"Quillorn.png\": looked in " + here + " and " + data.string()}},
+        // Else the first missing in the order the game starts them.
+        {"none anywhere", {}, {}, "Background.png", 1, {}},
+        {"no background", {"Blocks.png", "Quillorn.png"}, {}, "Background.png", 1, {}},
+        {"only the background", {"Background.png"}, {}, "Blocks.png", 1, {}},
+        {"no blocks", {"Background.png", "Quillorn.png"}, {}, "Blocks.png", 1, {}},
+        {"no figure", {"Background.png", "Blocks.png"}, {}, "Quillorn.png", 1, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -371,13 +280,21 @@ TEST_F(ImageCacheTest, TheThreePicturesComeFromOneFolder)
         EXPECT_EQ(FirstMissingImage(), c.firstMissing);
         for (const std::string& name : all) {
             if (GetImage(name) != nullptr) {
-                EXPECT_EQ(PixelOf(GetImage(name), 0, 0).r, c.from) << name;
+                EXPECT_EQ(PixelAt(GetImage(name), 0, 0).r, c.from) << name;
             }
         }
+        for (const std::string& name : c.from == 1 ? c.inWorking : c.inData)
+            EXPECT_NE(GetImage(name), nullptr) << name;
         const std::string why = WhyNotLoaded(c.firstMissing);
         for (const std::string& part : c.said)
             EXPECT_TRUE(Contains(why, part)) << "\"" << part << "\" not in: " << why;
     }
+
+    // A file that is there but cannot be decoded counts as missing.
+    DestroyAllImages();
+    folder.Write(BLOCKS_PICTURE, "");
+    InitImages();
+    EXPECT_EQ(FirstMissingImage(), BLOCKS_PICTURE);
 }
 
 // Pictures are decoded off-screen; whatever becomes of a picture, the flags for new pictures

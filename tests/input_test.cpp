@@ -1,5 +1,6 @@
 #include <allegro5/keycodes.h>
 #include <array>
+#include <utility>
 #include <vector>
 
 #include "app/commands.h"
@@ -31,15 +32,16 @@ protected:
 struct KeyCase {
     const char* name;
     int keycode;
-    int flag;             // the KEYS index it holds, or -1
+    int flag;                  // the KEYS index it holds, or -1
     std::size_t objectsAdded;  // by its command, with no level file
+    float firstX, firstY;      // where the first of them is, with the pointer at (10, 20)
 };
 
 const KeyCase kKeys[] = {
-    {"R", ALLEGRO_KEY_R, -1, 0},          {"S", ALLEGRO_KEY_S, -1, 25},
-    {"Space", ALLEGRO_KEY_SPACE, SPACE, 0}, {"Left", ALLEGRO_KEY_LEFT, LEFT, 0},
-    {"Right", ALLEGRO_KEY_RIGHT, RIGHT, 0}, {"Up", ALLEGRO_KEY_UP, UP, 0},
-    {"Down", ALLEGRO_KEY_DOWN, DOWN, 2},
+    {"R", ALLEGRO_KEY_R, -1, 0, 0, 0},          {"S", ALLEGRO_KEY_S, -1, 25, 352, 18},  // at the figure
+    {"Space", ALLEGRO_KEY_SPACE, SPACE, 0, 0, 0}, {"Left", ALLEGRO_KEY_LEFT, LEFT, 0, 0, 0},
+    {"Right", ALLEGRO_KEY_RIGHT, RIGHT, 0, 0, 0}, {"Up", ALLEGRO_KEY_UP, UP, 0, 0, 0},
+    {"Down", ALLEGRO_KEY_DOWN, DOWN, 2, 62, 12},  // the view is held at the world's top
 };
 
 TEST_F(InputTest, EachKeyHoldsItsOwnFlagAndRunsItsCommand)
@@ -52,8 +54,11 @@ TEST_F(InputTest, EachKeyHoldsItsOwnFlagAndRunsItsCommand)
         if (k.flag >= 0)
             expected[k.flag] = true;
         EXPECT_EQ(HeldKeys(), expected);
-        EXPECT_EQ(objects.size(), 1 + k.objectsAdded);
+        ASSERT_EQ(objects.size(), 1 + k.objectsAdded);
         EXPECT_EQ(objects[0], player);
+        if (k.objectsAdded > 0) {
+            EXPECT_EQ(std::make_pair(objects[1]->GetX(), objects[1]->GetY()), std::make_pair(k.firstX, k.firstY));
+        }
 
         HandleKeyUp(k.keycode);
         EXPECT_EQ(HeldKeys(), Flags{});
@@ -61,6 +66,7 @@ TEST_F(InputTest, EachKeyHoldsItsOwnFlagAndRunsItsCommand)
     }
 }
 
+// A key-up clears its own flag whether or not its key-down came, and nothing else.
 TEST_F(InputTest, AKeyChangesNoOtherFlag)
 {
     for (const KeyCase& k : kKeys) {
@@ -73,6 +79,12 @@ TEST_F(InputTest, AKeyChangesNoOtherFlag)
         if (k.flag >= 0)
             expected[k.flag] = false;
         EXPECT_EQ(HeldKeys(), expected);
+
+        const std::size_t before = objects.size();
+        HoldKeys({});
+        HandleKeyUp(k.keycode);
+        EXPECT_EQ(HeldKeys(), Flags{});
+        EXPECT_EQ(objects.size(), before);
     }
 }
 
@@ -97,35 +109,6 @@ TEST_F(InputTest, OtherKeysDoNothing)
     }
 }
 
-TEST_F(InputTest, RightTappedWhileLeftIsHeldLeavesLeftWinning)
-{
-    HandleKeyDown(ALLEGRO_KEY_LEFT, 0, 0);
-    HandleKeyDown(ALLEGRO_KEY_RIGHT, 0, 0);
-    ApplyMovementIntent();
-    EXPECT_EQ(player->GetDirX(), -1);
-    HandleKeyUp(ALLEGRO_KEY_RIGHT);
-    EXPECT_TRUE(keys[LEFT]);
-    EXPECT_FALSE(keys[RIGHT]);
-    ApplyMovementIntent();
-    EXPECT_EQ(player->GetDirX(), -1);
-}
-
-TEST_F(InputTest, UpPressedAndReleasedBetweenTicksIsNotSeen)
-{
-    HandleKeyDown(ALLEGRO_KEY_UP, 0, 0);
-    HandleKeyUp(ALLEGRO_KEY_UP);
-    ApplyMovementIntent();
-    EXPECT_EQ(player->GetDirY(), 1) << "the tick sees Up as not held";
-}
-
-TEST_F(InputTest, KeyUpWithoutKeyDownIsHarmless)
-{
-    for (const KeyCase& k : kKeys)
-        HandleKeyUp(k.keycode);
-    EXPECT_EQ(HeldKeys(), Flags{});
-    EXPECT_EQ(objects.size(), 1u);
-}
-
 TEST_F(InputTest, SpaceLoadsTheLevelFromTheWorkingDirectory)
 {
     folder.Write("LoadLevel.txt", "0,30,552\n1,100,-5\n");
@@ -135,16 +118,6 @@ TEST_F(InputTest, SpaceLoadsTheLevelFromTheWorkingDirectory)
     EXPECT_EQ(objects[1]->GetID(), BLOCK);
     EXPECT_EQ(objects[1]->GetX(), 24.0f);
     EXPECT_EQ(objects[2]->GetY(), -5.0f);
-}
-
-TEST_F(InputTest, DownPlacesTwoBlocksAtTheGivenPointer)
-{
-    HandleKeyDown(ALLEGRO_KEY_DOWN, 10, 20);
-    ASSERT_EQ(objects.size(), 3u);
-    EXPECT_EQ(objects[1]->GetX(), 62.0f);
-    EXPECT_EQ(objects[1]->GetY(), 12.0f);  // the view is held at the world's top: y 0 is the window's top
-    EXPECT_EQ(objects[2]->GetX(), 86.0f);
-    EXPECT_EQ(objects[2]->GetY(), 12.0f);
 }
 
 }  // namespace

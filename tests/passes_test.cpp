@@ -61,17 +61,6 @@ private:
     Journal& journal_;
 };
 
-// The figure with a way to pose its animation state before a tick.
-class PosablePlayer : public Player {
-public:
-    void Pose(int frame, int directionX, int directionY)
-    {
-        curFrame = frame;
-        dirX = directionX;
-        dirY = directionY;
-    }
-};
-
 class PassesTest : public ::testing::Test {
 protected:
     void SetUp() override { ClearWorld(); }
@@ -144,16 +133,10 @@ TEST_F(PassesTest, CollisionPassTellsEachLivePairOnceEarlierFirst)
     }
 }
 
-TEST_F(PassesTest, CollisionPassWithTheFigureAloneChangesNothing)
+// Another object hears of the figure once per pass, with the figure's kind.
+TEST_F(PassesTest, CollisionPassTellsOfTheFigureByItsKind)
 {
-    Player* figure = StartWorld();
-    const float x = figure->GetX(), y = figure->GetY();
-    CollisionPass();
-    EXPECT_EQ(objects.size(), 1u);
-    EXPECT_EQ(figure->GetX(), x);
-    EXPECT_EQ(figure->GetY(), y);
-
-    // A second object hears of the figure once per pass, with the figure's kind.
+    StartWorld();
     objects.push_back(new Probe("A", 10, journal));
     CollisionPass();
     CollisionPass();
@@ -233,7 +216,7 @@ TEST_F(PassesTest, MovementIntentFollowsTheHeldKeys)
         bool left, right, up;
         int dirX, curFrame, dirY;
     };
-    // Posed beforehand with frame 5, dirX 1, dirY 0, in the air.
+    // Posed beforehand with frame 5 and dirX 1, in the air; dirY is 0 from the start.
     const Case cases[] = {
         {"nothing held stops and resets", false, false, false, 0, 0, 1},
         {"left", true, false, false, -1, 5, 1},
@@ -244,11 +227,9 @@ TEST_F(PassesTest, MovementIntentFollowsTheHeldKeys)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ClearWorld();
-        auto* figure = new PosablePlayer();
-        figure->Init(nullptr);
-        objects.push_back(player = figure);
-        figure->Pose(5, 1, 0);
+        auto* figure = StartWorldWith<PlayerProbe>();
+        figure->Place(figure->GetX(), figure->GetY(), figure->GetVelY(), 1);
+        figure->SetFrame(5, figure->GetAnimationRow());
         keys[LEFT] = c.left;
         keys[RIGHT] = c.right;
         keys[UP] = c.up;
@@ -258,36 +239,6 @@ TEST_F(PassesTest, MovementIntentFollowsTheHeldKeys)
         EXPECT_EQ(figure->GetDirY(), c.dirY);
         EXPECT_EQ(figure->GetJumpState(), 1);
     }
-}
-
-TEST_F(PassesTest, UpHeldOnTheGroundStartsAJump)
-{
-    Player* figure = StartWorld();
-    for (int tick = 0; tick < 200 && !figure->IsOnGround(); ++tick) {
-        ApplyMovementIntent();
-        UpdatePass();
-    }
-    ASSERT_TRUE(figure->IsOnGround());
-    keys[UP] = true;
-    ApplyMovementIntent();
-    EXPECT_EQ(figure->GetJumpState(), 0);
-}
-
-TEST_F(PassesTest, RunTickLeavesTheCameraTransformInForce)
-{
-    Canvas canvas(WINDOW_SIZE, WINDOW_SIZE);
-    Player* figure = StartWorld();
-    keys[RIGHT] = true;
-    float cameraPosition[2] = {0, 0};
-    ALLEGRO_TRANSFORM camera;
-    for (int tick = 0; tick < 150; ++tick)
-        RunTick(cameraPosition, camera);
-    ASSERT_GT(figure->GetX(), 600.0f);  // far enough right for the view to scroll
-
-    const ALLEGRO_TRANSFORM* current = al_get_current_transform();
-    EXPECT_EQ(current->m[3][0], std::floor(-cameraPosition[0]));
-    EXPECT_EQ(current->m[3][1], std::floor(-cameraPosition[1]));
-    EXPECT_GT(cameraPosition[0], 0.0f);
 }
 
 // The steps tests and benchmarks run are the game's tick exactly, less the transform put in force.

@@ -7,23 +7,6 @@
 
 namespace {
 
-// The figure with its protected state reachable, to set up contacts and frames directly.
-struct PlayerProbe : Player {
-    void Place(float px, float py, float vy = 0, int dx = 0)
-    {
-        x = px;
-        y = py;
-        velY = vy;
-        dirX = dx;
-    }
-    void SetFrame(int column, int row)
-    {
-        curFrame = column;
-        animationRow = row;
-    }
-    void SetFrameCount(int count) { frameCount = count; }
-};
-
 // A speed change as the figure makes it: worked in double, kept as float.
 float Step(float v, double delta) { return static_cast<float>(v + delta); }
 
@@ -263,18 +246,9 @@ TEST_F(PlayerTest, InitRestoresTheStartAndKeepsThePictureWhenGivenNone)
     probe->SetAlive(false);
 
     probe->Init(nullptr);
-    const PlayerProbe& p = *probe;
-    EXPECT_EQ(std::make_tuple(p.GetX(), p.GetY(), p.GetVelX(), p.GetVelY(), p.GetDirX(), p.GetDirY(),
-                              p.GetBoundX(), p.GetBoundY()),
-              std::make_tuple(352.0f, 18.0f, 3.0f, 3.0f, 0, 0, 16, 19));
-    EXPECT_EQ(std::make_tuple(p.GetID(), p.IsAlive(), p.GetJumpState(), p.IsOnGround()),
-              std::make_tuple(int(PLAYER), true, 1, false));
-    EXPECT_EQ(std::make_tuple(p.GetMaxFrame(), p.GetCurFrame(), p.GetFrameCount(), p.GetFrameWidth(),
-                              p.GetFrameHeight(), p.GetAnimationRow()),
-              std::make_tuple(9, 0, 0, 16, 19, 3));
-    EXPECT_EQ(p.GetPicture(), sheet.bitmap());
+    EXPECT_EQ(StateOf(*probe), FigureAtStart(sheet.bitmap()));
     probe->Init(other.bitmap());
-    EXPECT_EQ(p.GetPicture(), other.bitmap());
+    EXPECT_EQ(probe->GetPicture(), other.bitmap());
 }
 
 // Contact responses against one block at (100, 100)-(124, 124).

@@ -3,9 +3,21 @@
 #include <allegro5/allegro.h>
 #include <gtest/gtest.h>
 
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <ostream>
+#include <string>
+#include <system_error>
+#include <tuple>
+#include <vector>
+
 #include "app/input.h"
 #include "app/world.h"
 #include "objects/Cube.h"
+#include "objects/Snow.h"
 
 // Empties the world (freeing what is in it, telling nothing) and clears the held keys.
 inline void ClearWorld()
@@ -23,6 +35,23 @@ inline void Tick()
     StepWorld(cameraPosition, camera);
     RemovalPass();
 }
+
+// The figure with its protected state reachable, to set up contacts, frames and views directly.
+struct PlayerProbe : Player {
+    void Place(float px, float py, float vy = 0, int dx = 0)
+    {
+        x = px;
+        y = py;
+        velY = vy;
+        dirX = dx;
+    }
+    void SetFrame(int column, int row)
+    {
+        curFrame = column;
+        animationRow = row;
+    }
+    void SetFrameCount(int count) { frameCount = count; }
+};
 
 // A fresh world holding only a figure at its start, with no picture. Figure may be a test
 // subclass of Player that exposes what a test needs.
@@ -49,6 +78,24 @@ protected:
     void TearDown() override { ClearWorld(); }
 };
 
+// A pixel as 8-bit red, green, blue, alpha.
+struct Rgba {
+    unsigned char r, g, b, a;
+    bool operator==(const Rgba& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Rgba& p)
+{
+    return out << "(" << int(p.r) << "," << int(p.g) << "," << int(p.b) << "," << int(p.a) << ")";
+}
+
+inline Rgba PixelAt(ALLEGRO_BITMAP* bitmap, int x, int y)
+{
+    Rgba p{};
+    al_unmap_rgba(al_get_pixel(bitmap, x, y), &p.r, &p.g, &p.b, &p.a);
+    return p;
+}
+
 // A memory bitmap that is the drawing target for its lifetime, cleared to a colour.
 class Canvas {
 public:
@@ -71,35 +118,101 @@ public:
 
     ALLEGRO_BITMAP* bitmap() const { return bitmap_; }
 
-    // The pixel as 8-bit red, green, blue, alpha.
-    struct Rgba {
-        unsigned char r, g, b, a;
-        bool operator==(const Rgba& o) const { return r == o.r && g == o.g && b == o.b && a == o.a; }
-    };
-    Rgba At(int x, int y) const
-    {
-        Rgba p{};
-        al_unmap_rgba(al_get_pixel(bitmap_, x, y), &p.r, &p.g, &p.b, &p.a);
-        return p;
-    }
+    using Rgba = ::Rgba;
+    Rgba At(int x, int y) const { return PixelAt(bitmap_, x, y); }
 
 private:
     ALLEGRO_BITMAP* bitmap_;
     ALLEGRO_BITMAP* previous_;
 };
 
-inline std::ostream& operator<<(std::ostream& out, const Canvas::Rgba& p)
+// Made-up events for the handlers: of a type, a key's, and a timer's at a count.
+inline ALLEGRO_EVENT EventOf(ALLEGRO_EVENT_TYPE type)
 {
-    return out << "(" << int(p.r) << "," << int(p.g) << "," << int(p.b) << "," << int(p.a) << ")";
+    ALLEGRO_EVENT ev{};
+    ev.type = type;
+    return ev;
 }
 
-#include <cstdint>
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <string>
-#include <system_error>
-#include <vector>
+inline ALLEGRO_EVENT KeyEvent(ALLEGRO_EVENT_TYPE type, int keycode)
+{
+    ALLEGRO_EVENT ev = EventOf(type);
+    ev.keyboard.keycode = keycode;
+    return ev;
+}
+
+inline ALLEGRO_EVENT TimerEvent(ALLEGRO_TIMER* source, std::int64_t count)
+{
+    ALLEGRO_EVENT ev = EventOf(ALLEGRO_EVENT_TIMER);
+    ev.timer.source = source;
+    ev.timer.count = count;
+    return ev;
+}
+
+// Everything an object holds, compared bit for bit: the same state, not a near one.
+struct ObjectState {
+    float x = 0, y = 0, velX = 0, velY = 0;
+    int dirX = 0, dirY = 0, boundX = 0, boundY = 0, id = -1;
+    bool alive = true, collidable = true;
+    int maxFrame = 0, curFrame = 0, frameCount = 0, frameDelay = 0, frameWidth = 0, frameHeight = 0,
+        animationRow = 0;
+    ALLEGRO_BITMAP* picture = nullptr;
+    int jumpState = 0;  // the figure's
+    bool onGround = false;
+    float scatterX = 0;  // a snowflake's
+
+    auto Fields() const
+    {
+        const auto bits = [](float v) {
+            std::uint32_t b;
+            std::memcpy(&b, &v, sizeof b);
+            return b;
+        };
+        return std::make_tuple(bits(x), bits(y), bits(velX), bits(velY), bits(scatterX), dirX, dirY, boundX, boundY,
+                               id, alive, collidable, maxFrame, curFrame, frameCount, frameDelay, frameWidth,
+                               frameHeight, animationRow, picture, jumpState, onGround);
+    }
+    bool operator==(const ObjectState& o) const { return Fields() == o.Fields(); }
+};
+
+inline void PrintTo(const ObjectState& s, std::ostream* out)
+{
+    *out << "(" << s.x << "," << s.y << ") v(" << s.velX << "," << s.velY << ") d(" << s.dirX << "," << s.dirY
+         << ") b(" << s.boundX << "," << s.boundY << ") id " << s.id << " alive " << s.alive << " coll "
+         << s.collidable << " frames " << s.maxFrame << "/" << s.curFrame << "/" << s.frameCount << "/"
+         << s.frameDelay << " " << s.frameWidth << "x" << s.frameHeight << " row " << s.animationRow << " pic "
+         << s.picture << " jump " << s.jumpState << " ground " << s.onGround << " scatter " << s.scatterX;
+}
+
+inline ObjectState StateOf(const GameObject& o)
+{
+    // frameDelay has no accessor: read through a member pointer of a subclass.
+    struct Reader : GameObject {
+        static int FrameDelay(const GameObject& g) { return g.*(&Reader::frameDelay); }
+    };
+    ObjectState s;
+    s.x = o.GetX(), s.y = o.GetY(), s.velX = o.GetVelX(), s.velY = o.GetVelY();
+    s.dirX = o.GetDirX(), s.dirY = o.GetDirY(), s.boundX = o.GetBoundX(), s.boundY = o.GetBoundY();
+    s.id = o.GetID(), s.alive = o.IsAlive(), s.collidable = o.IsCollidable();
+    s.maxFrame = o.GetMaxFrame(), s.curFrame = o.GetCurFrame(), s.frameCount = o.GetFrameCount();
+    s.frameDelay = Reader::FrameDelay(o), s.frameWidth = o.GetFrameWidth(), s.frameHeight = o.GetFrameHeight();
+    s.animationRow = o.GetAnimationRow(), s.picture = o.GetPicture();
+    if (const auto* p = dynamic_cast<const Player*>(&o))
+        s.jumpState = p->GetJumpState(), s.onGround = p->IsOnGround();
+    if (const auto* f = dynamic_cast<const Snow*>(&o))
+        s.scatterX = f->GetScatterX();
+    return s;
+}
+
+// The figure as Init leaves it: at its start, falling, facing left in the air.
+inline ObjectState FigureAtStart(ALLEGRO_BITMAP* picture)
+{
+    ObjectState s;
+    s.x = 352, s.y = 18, s.velX = 3, s.velY = 3;
+    s.boundX = s.frameWidth = 16, s.boundY = s.frameHeight = 19, s.id = PLAYER;
+    s.maxFrame = 9, s.frameDelay = 3, s.animationRow = 3, s.picture = picture, s.jumpState = 1;
+    return s;
+}
 
 // Points the image cache's search at these folders instead of the game's own ("" is the
 // working folder); tests set GameFolders() back when they are done.
