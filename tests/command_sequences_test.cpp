@@ -9,6 +9,7 @@
 #include "app/capacity.h"
 #include "app/level.h"
 #include "fault_support.h"
+#include "world_cap.h"
 #include "test_support.h"
 
 namespace {
