@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "app/gamepad.h"
 #include "app/input.h"
 #include "app/level.h"
 #include "app/screen.h"
@@ -54,7 +55,19 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
     case ALLEGRO_EVENT_DISPLAY_SWITCH_OUT:
         // The key-ups now go to whichever window took the focus: don't wait for them.
         ReleaseHeldKeys();
+        gamepads.FocusLost();
         break;
+    case ALLEGRO_EVENT_DISPLAY_SWITCH_IN:
+        gamepads.FocusReturned();
+        break;
+    case ALLEGRO_EVENT_JOYSTICK_AXIS:
+    case ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN:
+    case ALLEGRO_EVENT_JOYSTICK_BUTTON_UP:
+    case ALLEGRO_EVENT_JOYSTICK_CONFIGURATION: {
+        const GamePixel pointer = PointerInPicture(mouseX, mouseY);
+        HandleGamepadEvent(ev, pointer.x, pointer.y);
+        break;
+    }
     case ALLEGRO_EVENT_TIMER:
         if (ev.timer.source == gameTimer_) {
             if (IsStaleTick(ev.timer.count, timerCount)) {
@@ -79,6 +92,13 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
     default:
         break;
     }
+}
+
+GamePixel GameLoop::PointerInPicture(int mouseX, int mouseY) const
+{
+    if (window_ == nullptr)
+        return GamePixel{mouseX, mouseY};
+    return PointerToGame(window_->Width(), window_->Height(), mouseX, mouseY);
 }
 
 std::string GameLoop::StartFrame(double now)

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/screen.h"
+
 class GameWindow;
 
 // Every timer event runs one tick, so a short stall is caught up exactly. But when ticks
@@ -69,6 +71,8 @@ public:
     bool Fullscreen() const { return fullscreen_; }
 
 private:
+    // Blocks land under the pointer whatever the picture's size and place in the window.
+    GamePixel PointerInPicture(int mouseX, int mouseY) const;
     // F11 and Alt+Enter: asks for the other of window and fullscreen. The window's size is
     // kept to come back to.
     void ToggleFullscreen(std::int64_t timerCount);

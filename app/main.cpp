@@ -7,6 +7,7 @@
 #include <iostream>
 
 #include "app/display_link.h"
+#include "app/gamepad.h"
 #include "app/loop.h"
 #include "app/options.h"
 #include "app/output.h"
@@ -75,6 +76,7 @@ int main(int argc, char** argv)
     al_register_event_source(event_queue, al_get_display_event_source(display));
     al_register_event_source(event_queue, al_get_timer_event_source(timer));
     al_register_event_source(event_queue, al_get_keyboard_event_source());
+    ListenToGamepads(event_queue);
 
     Screen screen(display);  // from here on the screen owns the window
     GameLoop loop(timer, al_get_time(), &screen);
