@@ -82,7 +82,9 @@ def xserver(request, tmp_path):
 def gamepads():
     """Virtual gamepads for a game started with gamepads=...: gamepads.plug() -> Pad."""
     from harness.gamepad import VirtualPads
-    return VirtualPads()
+    pads = VirtualPads()
+    yield pads
+    pads.close()
 
 
 @pytest.fixture

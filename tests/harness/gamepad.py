@@ -9,7 +9,6 @@ common pad with two sticks, two analogue triggers, a d-pad and eleven buttons.
 import os
 import struct
 import tempfile
-import time
 
 # evdev codes (linux/input-event-codes.h)
 EV_SYN, EV_KEY, EV_ABS = 0, 1, 3
@@ -64,6 +63,7 @@ class VirtualPads:
         os.makedirs(os.path.join(self.root, "dev", "input"), exist_ok=True)
         open(os.path.join(self.root, "dev", "input", "keep"), "w").close()
         self._next = 0
+        self.pads = []
 
     def env(self, base):
         env = dict(base)
@@ -85,38 +85,39 @@ class VirtualPads:
         with open(answers, "w") as f:
             f.write(_ioctl_answers(node))
         self.testbed.load_ioctl(node, answers)
-        return Pad(self, node, syspath)
+        pad = Pad(self, node, syspath)
+        self.pads.append(pad)
+        return pad
+
+    def close(self):
+        """Ends every pad's script, so that the testbed's threads end too."""
+        for pad in self.pads:
+            pad.end_script()
 
 
 class Pad:
+    """One virtual pad. Its input goes to the game as a umockdev script read from a pipe, as
+    it is sent: a device can be given only one script in its life."""
+
     def __init__(self, pads, node, syspath):
         self.pads = pads
         self.node = node
         self.syspath = syspath
-        self._sent = 0
+        path = os.path.join(pads.files, os.path.basename(node) + ".script")
+        os.mkfifo(path)
+        self._script = os.open(path, os.O_RDWR)  # read and write: the opening does not wait
+        pads.testbed.load_script(node, path)
 
     def _send(self, *events):
         """Sends (type, code, value) events at once, then a sync."""
-        # umockdev reads evemu lines with spaces between the fields: never tabs.
-        lines = ["E: 0.000000 %04x %04x %d" % e for e in events + ((EV_SYN, 0, 0),)]
-        path = os.path.join(self.pads.files, "%s-%d.events" % (os.path.basename(self.node), self._sent))
-        self._sent += 1
-        with open(path, "w") as f:
-            f.write("\n".join(lines) + "\n")
-        # A device plays one script at a time: this one is done once its events are sent.
-        self.pads.testbed.load_evemu_events(self.node, path)
-        self.pads.testbed.wait_script(self.node)
+        data = b"".join(struct.pack("<qqHHi", 0, 0, *e) for e in events + ((EV_SYN, 0, 0),))
+        os.write(self._script, b"r 0 " + _script_data(data) + b"\n")
 
     def press(self, button):
         self._send((EV_KEY, BUTTONS[button], 1))
 
     def release(self, button):
         self._send((EV_KEY, BUTTONS[button], 0))
-
-    def hold(self, button, seconds):
-        self.press(button)
-        time.sleep(seconds)
-        self.release(button)
 
     def stick(self, x, y=0.0):
         """The left stick at (x, y), each from -1 to 1."""
@@ -126,5 +127,25 @@ class Pad:
         """The d-pad: -1, 0 or 1 on each axis."""
         self._send((EV_ABS, ABS_HAT0X, x), (EV_ABS, ABS_HAT0Y, y))
 
+    def end_script(self):
+        if self._script is not None:
+            os.write(self._script, b"Q 0 -\n")
+            os.close(self._script)
+            self._script = None
+
     def unplug(self):
+        self.end_script()
         self.pads.testbed.remove_device(self.syspath)
+
+
+def _script_data(data):
+    """Bytes as a umockdev script writes them: control bytes as ^ and the byte plus 64."""
+    out = bytearray()
+    for b in data:
+        if b < 32:
+            out += bytes((ord("^"), b + 64))
+        elif b == ord("^"):
+            out += b"^`"
+        else:
+            out.append(b)
+    return bytes(out)
