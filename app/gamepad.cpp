@@ -75,7 +75,8 @@ PadCommand Gamepads::Handle(const ALLEGRO_EVENT& ev)
     PadCommand command = PadCommand::NONE;
     switch (ev.type) {
     case ALLEGRO_EVENT_JOYSTICK_AXIS:
-        if (ev.joystick.axis != 0)
+        // Only the horizontal axis walks; a pad without a stick has -1 for it.
+        if (ev.joystick.axis != 0 || ev.joystick.stick < 0)
             break;
         if (ev.joystick.stick == pad->layout.stick)
             pad->stick = StickDirection(ev.joystick.pos, pad->stick);
