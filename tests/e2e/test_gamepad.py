@@ -81,17 +81,14 @@ def jump_height(window, pad, seconds):
 
     def top():
         ink = grab(window.conn, band).ink_box()
-        return ink[1] if ink else None
+        return ink[1] if ink else rest
 
+    rest = None
     rest = top()
     highest = 0
-    pad.press("south")
+    pad.hold("south", seconds)
     start = time.monotonic()
-    held = True
     while time.monotonic() - start < 1.5:
-        if held and time.monotonic() - start >= seconds:
-            pad.release("south")
-            held = False
         highest = max(highest, top() - rest)
     return highest
 

@@ -108,16 +108,23 @@ class Pad:
         self._script = os.open(path, os.O_RDWR)  # read and write: the opening does not wait
         pads.testbed.load_script(node, path)
 
-    def _send(self, *events):
-        """Sends (type, code, value) events at once, then a sync."""
+    def _send(self, *events, after=0.0):
+        """Sends (type, code, value) events at once, then a sync; after seconds, counted by
+        umockdev from the script's previous line."""
         data = b"".join(struct.pack("<qqHHi", 0, 0, *e) for e in events + ((EV_SYN, 0, 0),))
-        os.write(self._script, b"r 0 " + _script_data(data) + b"\n")
+        os.write(self._script, b"r %d " % round(after * 1000) + _script_data(data) + b"\n")
 
     def press(self, button):
         self._send((EV_KEY, BUTTONS[button], 1))
 
     def release(self, button):
         self._send((EV_KEY, BUTTONS[button], 0))
+
+    def hold(self, button, seconds):
+        """Presses the button now and releases it seconds later, the wait timed by umockdev's
+        own thread: a busy harness does not make the hold longer."""
+        self.press(button)
+        self._send((EV_KEY, BUTTONS[button], 0), after=seconds)
 
     def stick(self, x, y=0.0):
         """The left stick at (x, y), each from -1 to 1."""
