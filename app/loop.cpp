@@ -2,6 +2,7 @@
 
 #include <sstream>
 
+#include "app/gamepad.h"
 #include "app/input.h"
 #include "app/level.h"
 #include "app/output.h"
@@ -44,14 +45,11 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
     case ALLEGRO_EVENT_KEY_DOWN:
         if (ev.keyboard.keycode == ALLEGRO_KEY_F11)
             WantOtherFullscreen();
-        if (window_ != nullptr) {
-            // Blocks land under the pointer whatever the picture's size and place in the window.
-            const GamePixel pointer = PointerToGame(window_->Width(), window_->Height(), mouseX, mouseY);
-            mouseX = pointer.x;
-            mouseY = pointer.y;
-        }
-        HandleKeyDown(ev.keyboard.keycode, mouseX, mouseY);
+    {
+        const GamePixel pointer = PointerInPicture(mouseX, mouseY);
+        HandleKeyDown(ev.keyboard.keycode, pointer.x, pointer.y);
         break;
+    }
     case ALLEGRO_EVENT_KEY_CHAR:
         if (IsAltEnter(ev))
             WantOtherFullscreen();
@@ -63,7 +61,19 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
         // The key-ups now go to whichever window took the focus: don't wait for them.
         ReleaseHeldKeys();
         escapeDown_ = false;
+        gamepads.FocusLost();
         break;
+    case ALLEGRO_EVENT_DISPLAY_SWITCH_IN:
+        gamepads.FocusReturned();
+        break;
+    case ALLEGRO_EVENT_JOYSTICK_AXIS:
+    case ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN:
+    case ALLEGRO_EVENT_JOYSTICK_BUTTON_UP:
+    case ALLEGRO_EVENT_JOYSTICK_CONFIGURATION: {
+        const GamePixel pointer = PointerInPicture(mouseX, mouseY);
+        HandleGamepadEvent(ev, pointer.x, pointer.y);
+        break;
+    }
     case ALLEGRO_EVENT_TIMER:
         if (ev.timer.source == gameTimer_) {
             if (IsStaleTick(ev.timer.count, timerCount)) {
@@ -99,6 +109,13 @@ bool GameLoop::FrameDue(bool queueEmpty) const
     if (!redraw_ || !(queueEmpty || fellBehind_ || forced))
         return false;
     return window_ == nullptr || !window_->Hidden();
+}
+
+GamePixel GameLoop::PointerInPicture(int mouseX, int mouseY) const
+{
+    if (window_ == nullptr)
+        return GamePixel{mouseX, mouseY};
+    return PointerToGame(window_->Width(), window_->Height(), mouseX, mouseY);
 }
 
 std::string GameLoop::StartFrame(double now)

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <string>
 
+#include "app/screen.h"
+
 class GameWindow;
 
 // Every timer event runs one tick, so a short stall is caught up exactly. But when ticks
@@ -75,6 +77,8 @@ private:
     void WantOtherFullscreen();
     // The window's size is kept to come back to.
     void AskFullscreen(bool on);
+    // Blocks land under the pointer whatever the picture's size and place in the window.
+    GamePixel PointerInPicture(int mouseX, int mouseY) const;
     // Every resize is acknowledged, or the library will not draw at the new size.
     void WindowResized();
     void FullscreenAnswered();

@@ -10,6 +10,7 @@
 
 #include "app/display_link.h"
 #include "app/exit_status.h"
+#include "app/gamepad.h"
 #include "app/loop.h"
 #include "app/options.h"
 #include "app/output.h"
@@ -125,6 +126,7 @@ int main(int argc, char** argv)
     al_register_event_source(event_queue, al_get_display_event_source(window));
     al_register_event_source(event_queue, al_get_timer_event_source(timer));
     al_register_event_source(event_queue, al_get_keyboard_event_source());
+    ListenToGamepads(event_queue);
 
     GameLoop loop(timer, al_get_time(), &screen);
     FrameRateOutput frameRate;

@@ -30,6 +30,10 @@ void PrintHelp(std::ostream& out)
     for (const KeyHelp& row : Controls())
         out << "  " << std::left << std::setw(17) << row.keys << row.action << '\n';
     out << "The mouse only points: its buttons and wheel do nothing.\n\n"
+        << "Gamepad (any number of them, plugged in at any time):\n";
+    for (const KeyHelp& row : PadControls())
+        out << "  " << std::left << std::setw(20) << row.keys << row.action << '\n';
+    out << "Other pads: the buttons Allegro numbers 0, 1, 2, 4 and 5. A pad never quits.\n\n"
         << "Files:\n"
         << "  ";
     for (const GamePicture& picture : GAME_PICTURES)
@@ -80,6 +84,21 @@ const std::vector<KeyHelp>& Controls()
         {"R", "Put the figure back at its start, at the top of the world"},
         {"F11 / Alt+Enter", "Switch between the window and fullscreen"},
         {"Escape", "Quit (closing the window does the same)"},
+    };
+    return rows;
+}
+
+const std::vector<KeyHelp>& PadControls()
+{
+    static const std::string snowBurst =
+        "Release a burst of " + std::to_string(SNOW_BURST_SIZE) + " snowflakes at the figure";
+    static const std::vector<KeyHelp> rows = {
+        {"Left stick / D-pad", "Walk left / right (the stick from half its travel)"},
+        {"A / Cross", "Jump; the longer it is held, the higher the jump"},
+        {"B / Circle", "Place two blocks side by side under the mouse pointer"},
+        {"X / Triangle", snowBurst.c_str()},
+        {"LB / L1", "Add the blocks of LoadLevel.txt (every press adds them again)"},
+        {"RB / R1", "Put the figure back at its start, at the top of the world"},
     };
     return rows;
 }

@@ -21,6 +21,8 @@ struct KeyHelp {
     const char* action;
 };
 const std::vector<KeyHelp>& Controls();
+// The same for a gamepad's buttons and sticks.
+const std::vector<KeyHelp>& PadControls();
 
 // Answers --help, --version and mistakes before anything is started: the status to end with,
 // or nothing when the game should play.

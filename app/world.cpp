@@ -11,14 +11,14 @@ bool keys[5] = {false, false, false, false, false};
 
 void ApplyMovementIntent()
 {
-    if (keys[LEFT])
+    if (Held(LEFT))
         player->MoveLeft();  // Left wins when both arrows are held
-    else if (keys[RIGHT])
+    else if (Held(RIGHT))
         player->MoveRight();
     else
         player->ResetAnimation(0);
 
-    if (keys[UP])
+    if (Held(UP))
         player->Jump();
     else
         player->ResetAnimation(1);

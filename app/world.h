@@ -16,7 +16,9 @@ enum KEYS { UP, DOWN, LEFT, RIGHT, SPACE };
 extern std::vector<GameObject*> objects;
 extern std::vector<GameObject*>::iterator iter;
 extern Player* player;
-extern bool keys[5];
+extern bool keys[5];  // what the keyboard holds
+// What the tick reads: an input is held while the keyboard or any gamepad holds it.
+bool Held(KEYS input);
 
 constexpr double TICK_SECONDS = 1.0 / 60;
 

@@ -105,8 +105,9 @@ TEST(CommandLine, HelpListsUsageKeysAndFilesOnStandardOutput)
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.err, "");
     EXPECT_EQ(run.out.rfind("Usage: platformer", 0), 0u) << run.out;
-    for (const KeyHelp& row : Controls())
-        EXPECT_NE(run.out.find(row.keys + std::string(" ")), std::string::npos) << row.keys;
+    for (const auto* table : {&Controls(), &PadControls()})
+        for (const KeyHelp& row : *table)
+            EXPECT_NE(run.out.find(row.keys + std::string(" ")), std::string::npos) << row.keys;
     for (const GamePicture& picture : GAME_PICTURES)
         EXPECT_NE(run.out.find(picture.name), std::string::npos) << picture.name;
     EXPECT_NE(run.out.find("LoadLevel.txt"), std::string::npos);
@@ -169,25 +170,33 @@ TEST(CommandLine, AWrongArgumentIsShownPrintable)
     }
 }
 
-// The keys are written out in four places; a key changed in one must be changed in all.
+// The keys and the pad's buttons are written out in four places; one changed in one must be
+// changed in all.
 TEST(CommandLine, ManualPageReadmeAndMetainfoShowTheSameKeys)
 {
-    std::string readme = Section(ReadSource("README.md"), "## Controls", "## ");
-    readme.erase(std::remove(readme.begin(), readme.end(), '`'), readme.end());
-    const std::string manual = Section(ReadSource("docs/platformer.6.in"), ".SH CONTROLS", ".SH ");
     const std::string metainfo = ReadSource("packaging/platformer.metainfo.xml.in");
-
-    for (const KeyHelp& row : Controls()) {
-        const std::string keys = row.keys;
-        const std::string action = row.action;
-        EXPECT_NE(readme.find("\n| " + keys + " | " + action + " |\n"), std::string::npos) << keys;
-        EXPECT_NE(manual.find("\n.TP\n.B " + keys + "\n" + action + "\n"), std::string::npos) << keys;
-        EXPECT_NE(metainfo.find("<li>" + keys + ": " + action + "</li>"), std::string::npos) << keys;
+    struct Place {
+        const std::vector<KeyHelp>& rows;
+        const char* readmeSection;
+        const char* manualSection;
+    };
+    for (const Place& place : {Place{Controls(), "## Controls", ".SH CONTROLS"},
+                               Place{PadControls(), "## Playing with a gamepad", ".SS Gamepad"}}) {
+        std::string readme = Section(ReadSource("README.md"), place.readmeSection, "## ");
+        readme.erase(std::remove(readme.begin(), readme.end(), '`'), readme.end());
+        const std::string manual = Section(ReadSource("docs/platformer.6.in"), place.manualSection, ".S");
+        for (const KeyHelp& row : place.rows) {
+            const std::string keys = row.keys;
+            const std::string action = row.action;
+            EXPECT_NE(readme.find("\n| " + keys + " | " + action + " |\n"), std::string::npos) << keys;
+            EXPECT_NE(manual.find("\n.TP\n.B " + keys + "\n" + action + "\n"), std::string::npos) << keys;
+            EXPECT_NE(metainfo.find("<li>" + keys + ": " + action + "</li>"), std::string::npos) << keys;
+        }
+        // None that --help does not know of (a README table has a header and a rule).
+        EXPECT_EQ(Count(readme, "\n| "), place.rows.size() + 2) << place.readmeSection;
+        EXPECT_EQ(Count(manual, "\n.TP\n"), place.rows.size()) << place.manualSection;
     }
-    // No key that --help does not know of (the README's table has a header and a rule).
-    EXPECT_EQ(Count(readme, "\n| "), Controls().size() + 2);
-    EXPECT_EQ(Count(manual, "\n.TP\n"), Controls().size());
-    EXPECT_EQ(Count(metainfo, "<li>"), Controls().size());
+    EXPECT_EQ(Count(metainfo, "<li>"), Controls().size() + PadControls().size());
     for (const char* option : {"\\-h", "\\-\\-help", "\\-\\-version"})
         EXPECT_NE(Section(ReadSource("docs/platformer.6.in"), ".SH OPTIONS", ".SH ").find(option), std::string::npos) << option;
 }

@@ -79,6 +79,15 @@ def xserver(request, tmp_path):
 
 
 @pytest.fixture
+def gamepads():
+    """Virtual gamepads for a game started with gamepads=...: gamepads.plug() -> Pad."""
+    from harness.gamepad import VirtualPads
+    pads = VirtualPads()
+    yield pads
+    pads.close()
+
+
+@pytest.fixture
 def folder(tmp_path, pictures_dir):
     """Makes a fresh game folder with the pictures: folder("name", level="0,1,2\\n")."""
     def make(name="game", level=None, pictures=True):

@@ -35,11 +35,11 @@ class Game:
 
     stdout and stderr go to files in the folder unless given (a path, a file object,
     subprocess.DEVNULL or PIPE, or None for a closed stream); argv_prefix runs it under another
-    command (valgrind, setpriv, nice).
+    command (valgrind, setpriv, nice); gamepads (a gamepad.VirtualPads) gives it virtual pads.
     """
 
     def __init__(self, exe, folder, xserver=None, args=(), argv_prefix=(), stdin=subprocess.DEVNULL,
-                 stdout="file", stderr="file", env=None, close_fds_of=(), preexec_fn=None):
+                 stdout="file", stderr="file", env=None, close_fds_of=(), preexec_fn=None, gamepads=None):
         self.exe = exe
         self.folder = folder
         self.xserver = xserver
@@ -48,6 +48,8 @@ class Game:
         base = dict(os.environ if env is None else env)
         if xserver is not None:
             base = xserver.env(base)
+        if gamepads is not None:
+            base = gamepads.env(base)
         self.env = base
         self.argv = list(argv_prefix) + [exe] + list(args)
         self.streams = (stdin, stdout, stderr)
