@@ -3,7 +3,7 @@
 #include <sstream>
 
 #include "app/input.h"
-#include "app/level.h"
+#include "app/level_load.h"
 #include "app/screen.h"
 #include "app/world.h"
 
@@ -63,11 +63,7 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
                 redraw_ = true;
                 ++ticksSinceFrame_;
                 RunTick(cameraPosition_, camera_);
-                if (HasTimeToLoad(ev.timer.count, timerCount) ||
-                    ++lateTicksWithoutSlice_ > MAX_LATE_TICKS_WITHOUT_SLICE) {
-                    lateTicksWithoutSlice_ = 0;
-                    ContinueLevelLoad();
-                }
+                ContinueLevelLoad(ev.timer.count, timerCount);
             }
         }
         RemovalPass();
