@@ -10,9 +10,9 @@
 // clock says: a small level is always in before the next frame, and every slice gets on.
 constexpr int RECORDS_PER_SLICE = 1000;
 constexpr std::int64_t BYTES_PER_SLICE = 1 << 20;
-constexpr double SECONDS_PER_SLICE = 1.0 / 240;
-constexpr int RECORDS_BEFORE_CLOCK = 64;
-constexpr std::int64_t BYTES_BEFORE_CLOCK = 64 << 10;
+constexpr double SECONDS_PER_SLICE = 1.0 / 300;  // a fifth of a tick
+constexpr int RECORDS_BEFORE_CLOCK = 16;
+constexpr std::int64_t BYTES_BEFORE_CLOCK = 16 << 10;
 
 // A tick that runs after the next is due takes no slice: it would only put the game further
 // behind, and frames and keys would wait on it while a busy machine never caught up. But a
