@@ -7,11 +7,12 @@
 // reads at most RECORDS_PER_SLICE records and BYTES_PER_SLICE bytes, and stops once it has
 // taken SECONDS_PER_SLICE, which leaves the rest of the tick for the tick itself and a frame.
 // Its first RECORDS_BEFORE_CLOCK records or BYTES_BEFORE_CLOCK bytes are read whatever the
-// clock says: a small level is always in before the next frame, and every slice gets on.
+// clock says: the sample level and any small one are in before the next frame, and every
+// slice gets on.
 constexpr int RECORDS_PER_SLICE = 1000;
 constexpr std::int64_t BYTES_PER_SLICE = 1 << 20;
 constexpr double SECONDS_PER_SLICE = 1.0 / 300;  // a fifth of a tick
-constexpr int RECORDS_BEFORE_CLOCK = 16;
+constexpr int RECORDS_BEFORE_CLOCK = 64;
 constexpr std::int64_t BYTES_BEFORE_CLOCK = 16 << 10;
 
 // A tick that runs after the next is due takes no slice: it would only put the game further

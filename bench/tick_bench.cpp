@@ -1,6 +1,6 @@
 // One tick of the world as the game runs it, all but putting the view's transform in force
 // (StepWorld, then the removal pass), over worlds of 1,000 to 1,000,000 objects of the
-// game's mix.
+// game's mix, and over a world at the cap (MAX_WORLD_OBJECTS), whose tick must fit in 1/60 s.
 // "linear" is the game's collision pass, "every_pair" the reference pass it must agree
 // with, run where it finishes in reasonable time. "level" is the world of a long level:
 // 100,000 blocks and the 1,500 snowflakes a player keeps in the air. Beside the whole tick, the collision
@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "app/capacity.h"
 #include "app/world.h"
 #include "bench_world.h"
 
@@ -125,6 +126,7 @@ int main(int argc, char** argv)
         Register("linear", "shuffled", count, Order::Shuffled, CollisionPass);
     }
     Register("linear", "level", 1 + LEVEL_BLOCKS + LEVEL_SNOW, Order::Level, CollisionPass);
+    Register("linear", "cap", static_cast<int>(MAX_WORLD_OBJECTS), Order::Realistic, CollisionPass);
     for (int count : EVERY_PAIR_SIZES)
         Register("every_pair", "realistic", count, Order::Realistic, ReferenceCollisionPass);
     benchmark::Initialize(&argc, argv);
