@@ -11,7 +11,7 @@
 // slice gets on.
 constexpr int RECORDS_PER_SLICE = 1000;
 constexpr std::int64_t BYTES_PER_SLICE = 1 << 20;
-constexpr double SECONDS_PER_SLICE = 1.0 / 300;  // a fifth of a tick
+constexpr double SECONDS_PER_SLICE = 1.0 / 180;  // a third of a tick
 constexpr int RECORDS_BEFORE_CLOCK = 64;
 constexpr std::int64_t BYTES_BEFORE_CLOCK = 16 << 10;
 
