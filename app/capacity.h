@@ -11,9 +11,10 @@ class GameObject;
 
 // The world holds at most this many objects. A block takes about 130 bytes and a snowflake
 // about 150 (the object, its place in the list and the collision pass's notes), so a full
-// world takes some 75 MB, far from exhausting the machine's memory; and its tick still fits
-// in 1/60 s, so a level that fills it still gets there, a slice a tick.
-constexpr std::size_t MAX_WORLD_OBJECTS = 500000;
+// world takes some 35 MB, far from exhausting the machine's memory; and its tick still fits
+// in 1/60 s on a busy 2-core machine (bench/tick_bench.cpp, "cap"), so a level that fills it
+// still gets there, a slice a tick.
+constexpr std::size_t MAX_WORLD_OBJECTS = 250000;
 
 // The cap in force: MAX_WORLD_OBJECTS unless a test sets another (tests/world_cap.h).
 std::size_t WorldCap();

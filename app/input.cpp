@@ -3,7 +3,7 @@
 #include <allegro5/keycodes.h>
 
 #include "app/commands.h"
-#include "app/level.h"
+#include "app/level_load.h"
 #include "app/world.h"
 
 void HandleKeyDown(int keycode, int mouseX, int mouseY)

@@ -1,23 +1,9 @@
 #include "app/level.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <cerrno>
-#include <climits>
-#include <cstring>
-#include <memory>
-#include <ostream>
-#include <sstream>
-#include <streambuf>
-#include <vector>
+#include <istream>
 
 #include "app/output.h"
-#include "app/world.h"
 #include "objects/Cube.h"
-#include "resources/GameFolders.h"
 #include "resources/ImageCache.h"
 
 namespace {
@@ -25,17 +11,30 @@ namespace {
 // Enough of a bad record to recognise it in the file.
 constexpr std::size_t FOUND_LIMIT = 40;
 
+using Traits = std::streambuf::traits_type;
+
 bool IsBlank(int c)
 {
     return c == ' ' || c == '\t' || c == '\n' || c == '\v' || c == '\f' || c == '\r';
 }
 
-// Passes the level's characters through one at a time and keeps what a report of a bad
-// record needs: the line of its last visible character, and its text on that line.
-class RecordTracker : public std::streambuf {
-public:
-    explicit RecordTracker(std::streambuf* source) : source_(source) {}
+bool IsDigit(int c)
+{
+    return c >= '0' && c <= '9';
+}
 
+// A separator cannot belong to a number, or "1,1e308,3" and "1,0x30,5" would give blocks
+// at places nobody wrote: it is no digit, sign, decimal point or letter.
+bool IsSeparator(int byte)
+{
+    const bool letter = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
+    return !IsBlank(byte) && !letter && !IsDigit(byte) && byte != '+' && byte != '-' && byte != '.';
+}
+
+// Sees the level's bytes go by one at a time and keeps what a report of a bad record needs:
+// the line of its last visible character, and its text on that line.
+class RecordTracker {
+public:
     void StartRecord()
     {
         text_.clear();
@@ -44,28 +43,6 @@ public:
         newLine_ = false;
         shownLine_ = line_;
     }
-    // Takes the rest of the word the read stopped in, so the report shows all of it.
-    void TakeRestOfWord()
-    {
-        for (int c = sgetc(); c != traits_type::eof() && !IsBlank(c) && !cut_; c = sgetc())
-            sbumpc();
-    }
-    std::int64_t Line() const { return shownLine_; }
-    bool Begun() const { return begun_; }  // anything but whitespace taken since StartRecord
-    const std::string& Text() const { return text_; }
-    bool Cut() const { return cut_; }
-
-protected:
-    int_type underflow() override { return source_->sgetc(); }
-    int_type uflow() override
-    {
-        const int_type c = source_->sbumpc();
-        if (c != traits_type::eof())
-            Take(traits_type::to_char_type(c));
-        return c;
-    }
-
-private:
     void Take(char c)
     {
         if (c == '\n') {
@@ -88,8 +65,12 @@ private:
         else
             cut_ = true;
     }
+    std::int64_t Line() const { return shownLine_; }
+    bool Begun() const { return begun_; }  // anything but whitespace taken since StartRecord
+    const std::string& Text() const { return text_; }
+    bool Cut() const { return cut_; }
 
-    std::streambuf* source_;
+private:
     std::int64_t line_ = 1;
     std::int64_t shownLine_ = 1;
     std::string text_;
@@ -97,20 +78,6 @@ private:
     bool begun_ = false;
     bool newLine_ = false;  // a line break came after the text kept so far
 };
-
-// Some editors start UTF-8 text with EF BB BF. Part of the mark stays read: no record
-// could have been read from there anyway.
-bool SkipByteOrderMark(RecordTracker& in)
-{
-    static const unsigned char mark[] = {0xEF, 0xBB, 0xBF};
-    for (std::size_t i = 0; i < sizeof mark; ++i) {
-        if (in.sgetc() != mark[i])
-            return i == 0;
-        in.sbumpc();
-    }
-    in.StartRecord();
-    return true;
-}
 
 // The bad record as a terminal can show it, without the blanks around it.
 std::string Shown(const std::string& text, bool cut)
@@ -124,316 +91,266 @@ std::string Shown(const std::string& text, bool cut)
     return Printable(text.substr(begin, end - begin)) + (cut ? "..." : "");
 }
 
-LevelStop StopAt(const RecordTracker& tracker, bool atEnd)
-{
-    LevelStop stop;
-    stop.stopped = true;
-    stop.line = tracker.Line();
-    stop.found = Shown(tracker.Text(), tracker.Cut());
-    stop.atEnd = atEnd;
-    return stop;
-}
+// A number as formatted stream extraction reads an int: whitespace skipped, an optional sign,
+// then digits up to the first byte that is none. Kept between slices while it is read.
+struct NumberRead {
+    enum Phase { Blanks, Sign, Digits } phase = Blanks;
+    bool negative = false;
+    std::uint64_t magnitude = 0;  // stops growing past the int range
 
-// A separator cannot belong to a number, or "1,1e308,3" and "1,0x30,5" would give blocks
-// at places nobody wrote: it is no digit, sign, decimal point or letter.
-bool IsSeparator(char c)
-{
-    const auto byte = static_cast<unsigned char>(c);
-    const bool letter = (byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z');
-    const bool digit = byte >= '0' && byte <= '9';
-    return !IsBlank(byte) && !letter && !digit && byte != '+' && byte != '-' && byte != '.';
-}
-
-// Reads a level's records a slice at a time, through the tracker, with the stream's locale
-// and flags, and remembers where it stopped.
-class LevelReader {
-public:
-    LevelReader(std::istream& source, WorldBounds bounds) : tracker_(source.rdbuf()), in_(&tracker_), bounds_(bounds)
+    bool InRange() const { return magnitude <= (negative ? 2147483648ull : 2147483647ull); }
+    int Value() const
     {
-        in_.imbue(source.getloc());
-        in_.flags(source.flags());
-        if (!source) {
+        return static_cast<int>(negative ? -static_cast<std::int64_t>(magnitude) : static_cast<std::int64_t>(magnitude));
+    }
+};
+
+// The tokens of a record, in reading order.
+enum class Token { Label, FirstSeparator, X, SecondSeparator, Y, End };
+
+}  // namespace
+
+// The reading of one level: the record in progress, the token in it and the number in it,
+// and what a report needs, so that a slice can stop after any byte.
+class LevelReader::Parser {
+public:
+    Parser(std::streambuf* source, WorldBounds bounds) : source_(source), bounds_(bounds)
+    {
+        if (source_ == nullptr)
             done_ = true;
-        } else if (!SkipByteOrderMark(tracker_)) {
-            done_ = true;
-            tracker_.TakeRestOfWord();
-            stop_ = StopAt(tracker_, tracker_.sgetc() == std::streambuf::traits_type::eof());
+        else if (!SkipByteOrderMark()) {
+            TakeRestOfWord();
+            StopHere(source_->sgetc() == Traits::eof());
         }
     }
 
-    // Appends the blocks of up to `most` more records to world, in file order.
-    int Read(std::vector<GameObject*>& world, int most)
+    int Read(std::vector<GameObject*>& world, const SliceLimits& limits)
     {
-        int added = 0;
-        int x = 0;
-        int y = 0;
-        while (!done_ && added < most && ReadRecord(x, y)) {
-            const auto block = [&] {
-                return new Cube(static_cast<float>(SnapToGrid(x)), static_cast<float>(y), GetImage(BLOCKS_PICTURE));
-            };
-            const Room room = AddToWorld(world, block, bounds_);
-            if (room != Room::Made) {
-                done_ = true;
-                stop_ = StopAt(tracker_, false);
-                stop_.room = room;
-                break;
+        int records = 0;
+        const std::int64_t start = bytesRead_;
+        std::int64_t nextTimeCheck = TIME_CHECK_BYTES;
+        while (!done_ && records < limits.records && bytesRead_ - start < limits.bytes) {
+            const std::int64_t bytes = bytesRead_ - start;
+            if (bytes >= nextTimeCheck) {
+                nextTimeCheck = bytes + TIME_CHECK_BYTES;
+                if (limits.timeUp && limits.timeUp(records, bytes))
+                    break;
             }
-            ++added;
-            tracker_.StartRecord();
+            Look(source_->sgetc());
+            if (token_ == Token::End && recordWhole_) {
+                if (!AddBlock(world))
+                    break;
+                ++records;
+                if (limits.timeUp && limits.timeUp(records, bytesRead_ - start))
+                    break;
+            }
         }
-        added_ += added;
-        return added;
+        return records;
     }
 
     bool Done() const { return done_; }
     int Added() const { return added_; }
+    std::int64_t BytesRead() const { return bytesRead_; }
     const LevelStop& Stop() const { return stop_; }
 
 private:
-    // One whole record; false where the text ends or a record stops the read.
-    bool ReadRecord(int& x, int& y)
+    // Some editors start UTF-8 text with EF BB BF. Part of the mark stays read: no record
+    // could have been read from there anyway.
+    bool SkipByteOrderMark()
     {
-        int label = 0;
-        if (ReadNumber(label) && ReadSeparator() && ReadNumber(x) && ReadSeparator() && ReadNumber(y) &&
-            EndsRecord())
-            return true;
-        Finish();
-        return false;
+        static const unsigned char mark[] = {0xEF, 0xBB, 0xBF};
+        for (std::size_t i = 0; i < sizeof mark; ++i) {
+            if (source_->sgetc() != mark[i])
+                return i == 0;
+            Take();
+        }
+        tracker_.StartRecord();
+        return true;
     }
-    bool ReadNumber(int& number)
+
+    void Take()
     {
-        number = 0;
-        if (in_ >> number)
-            return true;
-        // The stream gives a number outside int's range as its limit: that number was all
-        // there, even when the text ends right after it.
-        wrong_ = number == INT_MAX || number == INT_MIN;
-        return false;
+        tracker_.Take(Traits::to_char_type(source_->sbumpc()));
+        ++bytesRead_;
     }
-    bool ReadSeparator()
+
+    // Moves the record on by the next byte c, or by the end of the text.
+    void Look(int c)
     {
-        char separator = 0;
-        if (!(in_ >> separator))
-            return false;
-        wrong_ = !IsSeparator(separator);
-        return !wrong_;
-    }
-    // "1,48,1.5" is not the record 1,48,1 followed by junk: the last number ends at a blank.
-    bool EndsRecord()
-    {
-        if (in_.eof())
-            return true;
-        const int next = tracker_.sgetc();
-        wrong_ = next != std::streambuf::traits_type::eof() && !IsBlank(next);
-        return !wrong_;
-    }
-    // Only whitespace after the last record is a clean end.
-    void Finish()
-    {
-        done_ = true;
-        const bool atEnd = in_.eof() && !wrong_;
-        if (tracker_.Begun() || !atEnd) {
-            if (!atEnd)
-                tracker_.TakeRestOfWord();
-            stop_ = StopAt(tracker_, atEnd);
+        if (c == Traits::eof())
+            atEnd_ = true;
+        switch (token_) {
+        case Token::Label:
+        case Token::X:
+        case Token::Y:
+            LookInNumber(c);
+            break;
+        case Token::FirstSeparator:
+        case Token::SecondSeparator:
+            LookForSeparator(c);
+            break;
+        case Token::End:
+            // "1,48,1.5" is not the record 1,48,1 followed by junk: the last number ends at a blank.
+            if (atEnd_ || IsBlank(c))
+                recordWhole_ = true;
+            else
+                Fail(true);
+            break;
         }
     }
 
-    RecordTracker tracker_;
-    std::istream in_;
+    void LookInNumber(int c)
+    {
+        switch (number_.phase) {
+        case NumberRead::Blanks:
+            if (IsBlank(c)) {
+                Take();
+                return;
+            }
+            number_.phase = NumberRead::Sign;
+            if (c == '+' || c == '-') {
+                number_.negative = c == '-';
+                Take();
+                return;
+            }
+            [[fallthrough]];
+        case NumberRead::Sign:
+            if (!IsDigit(c)) {
+                Fail(false);  // no digits: the text ran out, or holds no number here
+                return;
+            }
+            number_.phase = NumberRead::Digits;
+            [[fallthrough]];
+        case NumberRead::Digits:
+            if (IsDigit(c)) {
+                if (number_.InRange())
+                    number_.magnitude = number_.magnitude * 10 + static_cast<unsigned>(c - '0');
+                Take();
+                return;
+            }
+            // A number outside int's range was all there, even when the text ends right after it.
+            if (!number_.InRange()) {
+                Fail(true);
+                return;
+            }
+            values_[token_ == Token::Label ? 0 : token_ == Token::X ? 1 : 2] = number_.Value();
+            number_ = NumberRead{};
+            token_ = static_cast<Token>(static_cast<int>(token_) + 1);
+            return;
+        }
+    }
+
+    // A separator is one byte, whatever follows it.
+    void LookForSeparator(int c)
+    {
+        if (c == Traits::eof()) {
+            Fail(false);
+            return;
+        }
+        Take();
+        if (IsBlank(c))
+            return;
+        if (IsSeparator(c))
+            token_ = static_cast<Token>(static_cast<int>(token_) + 1);
+        else
+            Fail(true);
+    }
+
+    // Appends the block of the whole record just read; false when it found no room.
+    bool AddBlock(std::vector<GameObject*>& world)
+    {
+        const int x = values_[1];
+        const int y = values_[2];
+        const auto block = [&] {
+            return new Cube(static_cast<float>(SnapToGrid(x)), static_cast<float>(y), GetImage(BLOCKS_PICTURE));
+        };
+        const Room room = AddToWorld(world, block, bounds_);
+        if (room != Room::Made) {
+            StopHere(false);
+            stop_.room = room;
+            return false;
+        }
+        ++added_;
+        token_ = Token::Label;
+        recordWhole_ = false;
+        tracker_.StartRecord();
+        return true;
+    }
+
+    // The record cannot be read whole. wrong: what was read is there and is not what a record
+    // needs; otherwise the text ran out, or held no number where one must stand. Only
+    // whitespace after the last record is a clean end.
+    void Fail(bool wrong)
+    {
+        done_ = true;
+        const bool atEnd = atEnd_ && !wrong;
+        if (!atEnd)
+            TakeRestOfWord();
+        if (tracker_.Begun() || !atEnd)
+            StopHere(atEnd);
+    }
+
+    void StopHere(bool atEnd)
+    {
+        done_ = true;
+        stop_.stopped = true;
+        stop_.line = tracker_.Line();
+        stop_.found = Shown(tracker_.Text(), tracker_.Cut());
+        stop_.atEnd = atEnd;
+    }
+
+    // Takes the rest of the word the read stopped in, so the report shows all of it.
+    void TakeRestOfWord()
+    {
+        for (int c = source_->sgetc(); c != Traits::eof() && !IsBlank(c) && !tracker_.Cut(); c = source_->sgetc())
+            Take();
+    }
+
+    std::streambuf* source_;
     WorldBounds bounds_;
+    RecordTracker tracker_;
+    Token token_ = Token::Label;
+    NumberRead number_;
+    int values_[3] = {0, 0, 0};
+    bool recordWhole_ = false;
+    bool atEnd_ = false;  // the text has been seen to end
     bool done_ = false;
-    bool wrong_ = false;  // the last token read is there, and is not what a record needs
     int added_ = 0;
+    std::int64_t bytesRead_ = 0;
     LevelStop stop_;
 };
 
-// Reads a file the game has opened itself, so that no stream ever opens it by name again, and
-// only as many bytes as it held when opened: a file another program keeps writing to ends.
-class FileReader : public std::streambuf {
-public:
-    FileReader(int fd, off_t size) : fd_(fd), left_(size), buffer_(1 << 16) {}
-    ~FileReader() override { close(fd_); }
-    FileReader(const FileReader&) = delete;
-    FileReader& operator=(const FileReader&) = delete;
-
-    int Error() const { return error_; }
-
-protected:
-    int_type underflow() override
-    {
-        if (gptr() < egptr())
-            return traits_type::to_int_type(*gptr());
-        if (left_ <= 0)
-            return traits_type::eof();
-        const auto wanted = static_cast<std::size_t>(std::min<off_t>(left_, static_cast<off_t>(buffer_.size())));
-        ssize_t count = 0;
-        do
-            count = read(fd_, buffer_.data(), wanted);
-        while (count < 0 && errno == EINTR);
-        if (count <= 0) {
-            if (count < 0)
-                error_ = errno;
-            left_ = 0;
-            return traits_type::eof();
-        }
-        left_ -= count;
-        setg(buffer_.data(), buffer_.data(), buffer_.data() + count);
-        return traits_type::to_int_type(*gptr());
-    }
-
-private:
-    int fd_;
-    off_t left_;
-    int error_ = 0;
-    std::vector<char> buffer_;
-};
-
-const char* Blocks(int count)
+LevelReader::LevelReader(std::streambuf* source, WorldBounds bounds)
+    : parser_(std::make_unique<Parser>(source, bounds))
 {
-    return count == 1 ? " block added" : " blocks added";
 }
 
-// One whole line in one write, so that it never comes out mixed with other output.
-void Tell(std::ostream& messages, const std::string& path, const std::string& what)
+LevelReader::~LevelReader() = default;
+
+int LevelReader::Read(std::vector<GameObject*>& world, const SliceLimits& limits)
 {
-    messages << ("platformer: the level file \"" + path + "\" " + what + "\n") << std::flush;
+    return parser_->Read(world, limits);
 }
 
-bool IsMissing(int error)
+bool LevelReader::Done() const
 {
-    return error == ENOENT || error == ENOTDIR;
+    return parser_->Done();
 }
 
-// A level file open for reading, and how far it has been read.
-class LevelFile {
-public:
-    // Null when there is no such file (exists is then false), or when it may not or cannot be
-    // read, which is told on messages.
-    static std::unique_ptr<LevelFile> Open(const std::string& path, std::ostream& messages, bool& exists)
-    {
-        exists = true;
-        // Looked at before it is opened: opening a device can do things of its own.
-        struct stat info;
-        if (stat(path.c_str(), &info) != 0) {
-            exists = !IsMissing(errno);
-            if (exists)
-                Tell(messages, path, std::string("cannot be opened: ") + std::strerror(errno));
-            return nullptr;
-        }
-        if (!S_ISREG(info.st_mode)) {
-            Tell(messages, path,
-                 std::string("is ") + KindOfFile(info.st_mode) + ", not a regular file; nothing loaded");
-            return nullptr;
-        }
-
-        // Should a FIFO take the file's place meanwhile, O_NONBLOCK keeps open from waiting for
-        // a writer; reading a regular file is the same with it.
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            exists = !IsMissing(errno);
-            if (exists)
-                Tell(messages, path, std::string("cannot be opened: ") + std::strerror(errno));
-            return nullptr;
-        }
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            close(fd);
-            Tell(messages, path, "is no longer a regular file; nothing loaded");
-            return nullptr;
-        }
-        return std::unique_ptr<LevelFile>(new LevelFile(path, fd, info.st_size));
-    }
-
-    int Read(std::vector<GameObject*>& world, int most) { return reader_.Read(world, most); }
-    bool Done() const { return reader_.Done(); }
-
-    // Once done: what kept the level from being read whole, if anything.
-    void Report(std::ostream& messages) const
-    {
-        const int added = reader_.Added();
-        const LevelStop& stop = reader_.Stop();
-        std::ostringstream what;
-        if (file_.Error() != 0) {
-            what << "cannot be read: " << std::strerror(file_.Error()) << "; " << added << Blocks(added);
-        } else if (stop.stopped) {
-            what << "stops at line " << stop.line;
-            if (stop.room != Room::Made)
-                what << ": " << DescribeNoRoom(stop.room);
-            else if (stop.atEnd)
-                what << ", where the file ends inside the record \"" << stop.found << "\"";
-            else
-                what << ", where \"" << stop.found << "\" is not three numbers";
-            what << "; " << added << Blocks(added);
-        } else {
-            return;
-        }
-        Tell(messages, path_, what.str());
-    }
-
-private:
-    LevelFile(const std::string& path, int fd, off_t size)
-        : path_(path), file_(fd, size), stream_(&file_), reader_(stream_, GAME_WORLD)
-    {
-    }
-
-    std::string path_;
-    FileReader file_;
-    std::istream stream_;
-    LevelReader reader_;
-};
-
-// The level loading now, and the presses of Space that wait for it.
-struct Loads {
-    std::unique_ptr<LevelFile> current;
-    int waiting = 0;
-};
-
-Loads& TheLoads()
+int LevelReader::Added() const
 {
-    static Loads loads;
-    return loads;
+    return parser_->Added();
 }
 
-// Reads up to `records` records of the loads in turn; counting records, not time, keeps
-// every run of the game the same.
-void AdvanceLoads(int records)
+std::int64_t LevelReader::BytesRead() const
 {
-    Loads& loads = TheLoads();
-    while (records > 0) {
-        if (!loads.current) {
-            if (loads.waiting == 0)
-                return;
-            --loads.waiting;
-            // The player's own level in the working folder wins over the sample installed with the game.
-            std::ostringstream messages;
-            bool exists = false;
-            loads.current = LevelFile::Open(FindGameFile("LoadLevel.txt"), messages, exists);
-            TellOnStandardError(messages.str());
-            if (!loads.current)
-                continue;
-        }
-        records -= loads.current->Read(objects, records);
-        if (loads.current->Done()) {
-            std::ostringstream messages;
-            loads.current->Report(messages);
-            TellOnStandardError(messages.str());
-            loads.current.reset();
-        }
-    }
+    return parser_->BytesRead();
 }
 
-// A load that memory runs out for stops; the game goes on with the blocks it has.
-void AdvanceLoadsWithinMemory(int records)
+const LevelStop& LevelReader::Stop() const
 {
-    try {
-        AdvanceLoads(records);
-    } catch (const std::bad_alloc&) {
-        TheLoads().current.reset();
-        TellOnStandardError("platformer: memory ran out while loading the level file; the load stops\n");
-    }
+    return parser_->Stop();
 }
-
-}  // namespace
 
 int SnapToGrid(int x)
 {
@@ -444,45 +361,10 @@ int SnapToGrid(int x)
 
 int ReadLevel(std::istream& myfile, std::vector<GameObject*>& world, LevelStop* stop)
 {
-    LevelReader reader(myfile, MEMORY_ONLY);
+    LevelReader reader(myfile ? myfile.rdbuf() : nullptr, MEMORY_ONLY);
     while (!reader.Done())
-        reader.Read(world, INT_MAX);
+        reader.Read(world, SliceLimits{});
     if (stop != nullptr)
         *stop = reader.Stop();
     return reader.Added();
-}
-
-bool LoadLevelFile(const std::string& path, std::ostream& messages)
-{
-    bool exists = false;
-    const std::unique_ptr<LevelFile> file = LevelFile::Open(path, messages, exists);
-    if (file) {
-        while (!file->Done())
-            file->Read(objects, INT_MAX);
-        file->Report(messages);
-    }
-    return exists;
-}
-
-void LoadLevel()
-{
-    ++TheLoads().waiting;
-    if (!TheLoads().current)
-        AdvanceLoadsWithinMemory(RECORDS_PER_SLICE);
-}
-
-void ContinueLevelLoad()
-{
-    AdvanceLoadsWithinMemory(RECORDS_PER_SLICE);
-}
-
-bool LevelLoading()
-{
-    return TheLoads().current != nullptr || TheLoads().waiting > 0;
-}
-
-void CancelLevelLoads()
-{
-    TheLoads().current.reset();
-    TheLoads().waiting = 0;
 }

@@ -1,7 +1,11 @@
 #pragma once
 
+#include <climits>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
+#include <memory>
+#include <streambuf>
 #include <string>
 #include <vector>
 
@@ -14,27 +18,6 @@ class GameObject;
 // number (not a digit, sign, decimal point or letter), and a record's last number ends at
 // whitespace or the end of the text. A UTF-8 byte-order mark at the very start is skipped.
 
-// Records read at once when Space goes down, and then once each tick while the level is not
-// all in: a level of up to this many records is in before the next frame, a larger one goes
-// on over the following ticks, and the game keeps drawing and answering keys meanwhile.
-constexpr int RECORDS_PER_SLICE = 1000;
-
-// Space: appends the blocks of "LoadLevel.txt" from the working directory, or else the sample
-// of the game's data folder (FindGameFile); a missing file adds none. While a level is still
-// loading, the press waits its turn: the file is appended again once that one is in.
-void LoadLevel();
-
-// Once a tick: the next slice of the level that is loading, if any.
-void ContinueLevelLoad();
-bool LevelLoading();  // a level is loading or a press waits its turn
-void CancelLevelLoads();
-
-// Appends the blocks of the level file at path to the world, all at once. Anything but a
-// regular file is left unopened and unread, and only the bytes the file holds when it is
-// opened are read; every problem is told on one line of messages. Returns false only when
-// there is no such file, which is not a problem and is not told.
-bool LoadLevelFile(const std::string& path, std::ostream& messages);
-
 // Where a read stopped before the end of the text, for telling the level's author.
 struct LevelStop {
     bool stopped = false;     // false: every record was read, up to the end
@@ -42,6 +25,40 @@ struct LevelStop {
     std::string found;        // the record's text on that line, printable and cut short
     bool atEnd = false;       // the text ends inside that record
     Room room = Room::Made;   // Full or NoMemory: the record was whole, its block found no room
+};
+
+// How far one slice of a level reads: at most `records` records and `bytes` bytes, and no
+// further once timeUp says the slice's time is spent. timeUp is asked after each record and
+// every TIME_CHECK_BYTES bytes, with what the slice has read so far.
+struct SliceLimits {
+    int records = INT_MAX;
+    std::int64_t bytes = INT64_MAX;
+    std::function<bool(int records, std::int64_t bytes)> timeUp;
+};
+constexpr std::int64_t TIME_CHECK_BYTES = 4096;
+
+// Reads a level's records into a world a slice at a time. A slice may stop anywhere, between
+// records, inside whitespace or inside a number: the next goes on from there, so the blocks
+// and the stop are those of one read of the whole text.
+class LevelReader {
+public:
+    // Reads from source (nothing at all when it is null), appending within bounds.
+    LevelReader(std::streambuf* source, WorldBounds bounds);
+    ~LevelReader();
+    LevelReader(const LevelReader&) = delete;
+    LevelReader& operator=(const LevelReader&) = delete;
+
+    // Appends the blocks of the next slice's records to world, in file order; returns how many.
+    int Read(std::vector<GameObject*>& world, const SliceLimits& limits);
+
+    bool Done() const;              // the text is read to its end, or a record stopped it
+    int Added() const;              // blocks appended by every slice so far
+    std::int64_t BytesRead() const;  // by every slice so far
+    const LevelStop& Stop() const;  // once done
+
+private:
+    class Parser;
+    std::unique_ptr<Parser> parser_;
 };
 
 // Appends one block per whole record to world, a world of the caller's that only memory

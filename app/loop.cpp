@@ -4,7 +4,7 @@
 
 #include "app/gamepad.h"
 #include "app/input.h"
-#include "app/level.h"
+#include "app/level_load.h"
 #include "app/output.h"
 #include "app/screen.h"
 #include "app/world.h"
@@ -84,11 +84,7 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
                 if (++ticksSinceFrame_ == 1)
                     ticksQueuedAfterFrame_ = ticksQueued_;
                 RunTick(cameraPosition_, camera_);
-                if (HasTimeToLoad(ev.timer.count, timerCount) ||
-                    ++lateTicksWithoutSlice_ > MAX_LATE_TICKS_WITHOUT_SLICE) {
-                    lateTicksWithoutSlice_ = 0;
-                    ContinueLevelLoad();
-                }
+                ContinueLevelLoad(ev.timer.count, timerCount);
             }
         }
         RemovalPass();

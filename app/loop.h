@@ -30,18 +30,6 @@ constexpr std::int64_t FULLSCREEN_ANSWER_TICKS = 180;
 // further behind. Ticks keep time; frames are dropped first.
 constexpr int MAX_TICKS_WITHOUT_FRAME = 4;
 
-// A loading level takes a slice of its records in each tick that is on time, none in one
-// that runs after the next tick is due: there the slice would only put the game further
-// behind, and frames and keys would wait on it while a busy machine never caught up.
-constexpr std::int64_t MAX_TICKS_BEHIND_TO_LOAD = 0;
-// But a game that is late in every tick (a world too large for this machine) still loads:
-// after this many late ticks without one, a late tick takes its slice too.
-constexpr int MAX_LATE_TICKS_WITHOUT_SLICE = 8;
-inline bool HasTimeToLoad(std::int64_t queuedAtCount, std::int64_t timerCount)
-{
-    return timerCount - queuedAtCount <= MAX_TICKS_BEHIND_TO_LOAD;
-}
-
 // What the event loop decides, event by event: when the game ends, which timer events run
 // a tick, when a frame is due, what keys and the window's focus do to the held keys, and
 // how the window's size and fullscreen follow the player. main feeds it the library's
@@ -95,7 +83,6 @@ private:
     std::int64_t ticksQueuedAfterFrame_ = 0;  // behind the first tick after the latest frame
     std::int64_t timerCount_ = 0;             // as of the latest event
     bool escapeDown_ = false;
-    int lateTicksWithoutSlice_ = 0;
     float cameraPosition_[2] = {0, 0};
     ALLEGRO_TRANSFORM camera_{};
 

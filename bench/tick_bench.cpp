@@ -1,6 +1,7 @@
 // One tick of the world as the game runs it, all but putting the view's transform in force
 // (StepWorld, then the removal pass), over worlds of 1,000 to 1,000,000 objects of the
-// game's mix.
+// game's mix, and over a world that levels have filled to the cap (MAX_WORLD_OBJECTS), whose
+// tick must fit in 1/60 s.
 // "linear" is the game's collision pass, "every_pair" the reference pass it must agree
 // with, run where it finishes in reasonable time. "level" is the world of a long level:
 // 100,000 blocks and the 1,500 snowflakes a player keeps in the air. Beside the whole tick, the collision
@@ -12,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "app/capacity.h"
 #include "app/world.h"
 #include "bench_world.h"
 
@@ -23,20 +25,22 @@ constexpr int LINEAR_SIZES[] = {1000, 10000, 100000, 1000000};
 constexpr int EVERY_PAIR_SIZES[] = {1000, 3000, 10000};
 constexpr unsigned SHUFFLE_SEED = 1234;
 
-enum class Order { Realistic, Shuffled, Level };
+enum class Order { Realistic, Shuffled, Level, Cap };
 
 // A level of blocks loaded at once, then the snow a player keeps releasing: the world of a
 // long level, where snow is a small and passing share.
 constexpr int LEVEL_BLOCKS = 100000;
 constexpr int LEVEL_SNOW = 1500;
 
+// At the cap: the world of levels loaded until it is full, with the same snow in the air.
 std::vector<Kind> Kinds(int count, Order order)
 {
-    if (order != Order::Level)
+    if (order != Order::Level && order != Order::Cap)
         return GameMix(count);
+    const int blocks = order == Order::Level ? LEVEL_BLOCKS : count - 1 - LEVEL_SNOW;
     std::vector<Kind> kinds = {Kind::Figure};
-    kinds.insert(kinds.end(), LEVEL_BLOCKS, Kind::Block);
-    kinds.insert(kinds.end(), count - 1 - LEVEL_BLOCKS, Kind::Snow);
+    kinds.insert(kinds.end(), blocks, Kind::Block);
+    kinds.insert(kinds.end(), count - 1 - blocks, Kind::Snow);
     return kinds;
 }
 using Pass = void (*)();
@@ -125,6 +129,7 @@ int main(int argc, char** argv)
         Register("linear", "shuffled", count, Order::Shuffled, CollisionPass);
     }
     Register("linear", "level", 1 + LEVEL_BLOCKS + LEVEL_SNOW, Order::Level, CollisionPass);
+    Register("linear", "cap", static_cast<int>(MAX_WORLD_OBJECTS), Order::Cap, CollisionPass);
     for (int count : EVERY_PAIR_SIZES)
         Register("every_pair", "realistic", count, Order::Realistic, ReferenceCollisionPass);
     benchmark::Initialize(&argc, argv);

@@ -5,8 +5,9 @@
 
 #include "app/capacity.h"
 #include "app/commands.h"
-#include "app/level.h"
+#include "app/level_load.h"
 #include "fault_support.h"
+#include "level_support.h"
 #include "objects/Snow.h"
 #include "resources/ImageCache.h"
 #include "test_support.h"

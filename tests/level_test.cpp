@@ -15,6 +15,9 @@
 #include "app/commands.h"
 #include "app/input.h"
 #include "app/level.h"
+#include "app/level_load.h"
+#include "fault_support.h"
+#include "level_support.h"
 #include "resources/ImageCache.h"
 #include "test_support.h"
 
@@ -53,7 +56,44 @@ protected:
         if (added != nullptr)
             *added = count;
         EXPECT_EQ(count, static_cast<int>(world.size())) << "the result counts the blocks added";
+        ExpectTheSameInSlices(text);
         return BlocksFrom(world);
+    }
+
+    // The game reads a level in slices that may stop after any byte: slices of a few bytes, of
+    // one record, or whose time is up at every look give the blocks and the stop of one read.
+    static void ExpectTheSameInSlices(const std::string& text)
+    {
+        std::vector<GameObject*> whole;
+        std::istringstream in(text);
+        LevelStop wholeStop;
+        ReadLevel(in, whole, &wholeStop);
+        SliceLimits limits[5];
+        limits[0].bytes = 1;
+        limits[1].bytes = 3;
+        limits[2].bytes = 7;
+        limits[3].records = 1;
+        limits[4].timeUp = [](int, std::int64_t) { return true; };
+        for (const SliceLimits& slice : limits) {
+            SCOPED_TRACE(::testing::Message() << "slices of " << slice.bytes << " bytes, " << slice.records << " records");
+            std::istringstream sliced(text);
+            std::vector<GameObject*> world;
+            LevelReader reader(sliced.rdbuf(), MEMORY_ONLY);
+            for (std::size_t slices = 0; !reader.Done() && slices <= 2 * text.size() + 2; ++slices)
+                reader.Read(world, slice);
+            EXPECT_TRUE(reader.Done());
+            EXPECT_EQ(BlocksFrom(world), BlocksFrom(whole));
+            EXPECT_EQ(reader.Added(), static_cast<int>(world.size()));
+            const LevelStop& stop = reader.Stop();
+            EXPECT_EQ(stop.stopped, wholeStop.stopped);
+            EXPECT_EQ(stop.line, wholeStop.line);
+            EXPECT_EQ(stop.found, wholeStop.found);
+            EXPECT_EQ(stop.atEnd, wholeStop.atEnd);
+            for (GameObject* object : world)
+                delete object;
+        }
+        for (GameObject* object : whole)
+            delete object;
     }
 
     std::vector<GameObject*> world;
@@ -97,6 +137,8 @@ TEST_F(LevelReaderTest, LayoutVariantsReadAsTheirTokens)
         {"signs", "+1,+30,-40\n-1,-30,+40\n", {{24, -40}, {0, 40}}},
         {"leading zeros", "007,0049,0013\n", {{48, 13}}},
         {"the int limits", "0,2147483647,-2147483648\n", {{2147483640.0f, -2147483648.0f}}},
+        {"a long run of blanks before a record", std::string(9000, ' ') + "\n\n1,30,40", {{24, 40}}},
+        {"a number of many leading zeros", "1," + std::string(9000, '0') + "30,40\n", {{24, 40}}},
         {"empty", "", {}},
         {"whitespace only", " \t\r\n\n  \v\f", {}},
     };
@@ -156,6 +198,8 @@ TEST_F(LevelReaderTest, SaysWhereAndWhyItStopped)
         {"a record over lines stops on its line", "1,30,40\n1\n,\n#,5\n", 1, true, 4, "#,5", false},
         {"cut short by the end of the file", "1,30,40\n7", 1, true, 2, "7", true},
         {"cut short after a separator", "1,30,40\r\n2,50,\r\n", 1, true, 2, "2,50,", true},
+        {"cut short, then a CRLF", "1,30,40\n7,8\r\n", 1, true, 2, "7,8", true},
+        {"cut short, then a blank line", "1,30,40\n7,8\n\n", 1, true, 2, "7,8", true},
         {"control and other bytes shown escaped", "1,30,40\n\x01\xff,\t2", 1, true, 2, "\\x01\\xff,", false},
         {"a long word shown cut", "1,30,40\n" + junk + "\n", 1, true, 2, std::string(40, 'z') + "...", false},
         {"half a byte-order mark", "\xEF\xBB" "1,30,40\n", 0, true, 1, "\\xef\\xbb1,30,40", false},
@@ -167,9 +211,12 @@ TEST_F(LevelReaderTest, SaysWhereAndWhyItStopped)
         {"nor is a hexadecimal x", "1,0x30,5\n", 0, true, 1, "1,0x30,5", false},
         {"nor a digit", "1 2 3 4 5 6\n", 0, true, 1, "1 2", false},
         {"nor a decimal point", "1,2.5,3\n", 0, true, 1, "1,2.5,3", false},
+        {"nor a point after the second number", "1,30.40\n", 0, true, 1, "1,30.40", false},
+        {"nor points alone", "1.2.3\n", 0, true, 1, "1.2.3", false},
         {"a fraction after the last number", "1,48,1.5\n", 0, true, 1, "1,48,1.5", false},
         {"a letter after the last number", "1,30,40\n1,2,3x", 1, true, 2, "1,2,3x", false},
         {"a number out of range, last in the file", "1,30,40\n1,2,99999999999", 1, true, 2, "1,2,99999999999", false},
+        {"a negative one, last in the file", "1,30,40\n1,2,-99999999999", 1, true, 2, "1,2,-99999999999", false},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
@@ -178,6 +225,7 @@ TEST_F(LevelReaderTest, SaysWhereAndWhyItStopped)
         LevelStop stop;
         stop.stopped = !c.stopped;  // must be overwritten either way
         EXPECT_EQ(ReadLevel(in, world, &stop), static_cast<int>(c.blocks));
+        ExpectTheSameInSlices(c.text);
         EXPECT_EQ(world.size(), c.blocks);
         if (!world.empty()) {
             EXPECT_EQ(world.front()->GetX(), 24.0f);
@@ -210,20 +258,33 @@ TEST_F(LevelReaderTest, ReadsALargeLevelWhole)
     std::string text;
     for (int i = 0; i < 100000; ++i)
         text += std::to_string(i % 7) + "," + std::to_string(i % 1000) + "," + std::to_string(i) + "\n";
-    int added = 0;
-    const Positions blocks = Read(text, &added);
-    ASSERT_EQ(added, 100000);
-    EXPECT_EQ(blocks.back(), (std::pair<float, float>(984, 99999)));  // 999 snaps to 984
+    std::istringstream in(text);
+    ASSERT_EQ(ReadLevel(in, world), 100000);
+    EXPECT_EQ(BlocksFrom(world).back(), (std::pair<float, float>(984, 99999)));  // 999 snaps to 984
 }
 
 // LoadLevel reads LoadLevel.txt from the working directory into the world.
+// Time stands still for its slices unless a test says otherwise.
 class LoadLevelTest : public WorldTest {
 protected:
+    void SetUp() override
+    {
+        WorldTest::SetUp();
+        SetLevelLoadClock(StoppedClock);
+    }
     void TearDown() override
     {
         CancelLevelLoads();
+        SetLevelLoadClock(nullptr);
         WorldTest::TearDown();
         DestroyAllImages();
+    }
+    // Ticks on time until the level is in.
+    static void TickUntilLoaded()
+    {
+        for (int tick = 0; LevelLoading() && tick < 100; ++tick)
+            ContinueLevelLoad(tick, tick);
+        EXPECT_FALSE(LevelLoading());
     }
     TempWorkingDir folder;
 };
@@ -253,53 +314,97 @@ TEST_F(LoadLevelTest, AppendsTheFileAfterTheFigureWithTheBlockSheet)
         EXPECT_EQ(objects[i]->GetPicture(), GetImage(BLOCKS_PICTURE));
 }
 
-// Every problem with the file is one line on the messages stream; a missing file is none.
+// Every problem with the file is one line on standard error; a missing file is none.
 TEST_F(LoadLevelTest, TellsTheAuthorWhatWentWrongInOneLine)
 {
     struct Case {
         const char* what;
         std::function<void()> make;
-        bool exists;
         std::size_t blocks;
-        std::string message;
+        std::string said;  // after 'platformer: the level file "LoadLevel.txt" '
     };
     const Case cases[] = {
-        {"missing", [] {}, false, 0, ""},
-        {"whole", [&] { folder.Write("level.txt", "\xEF\xBB\xBF" "1,30,40\r\n2,50,60\r\n"); }, true, 2, ""},
+        {"missing", [] {}, 0, ""},
+        {"whole", [&] { folder.Write("LoadLevel.txt", "\xEF\xBB\xBF" "1,30,40\r\n2,50,60\r\n"); }, 2, ""},
         {"stopped at a bad record",
-         [&] { folder.Write("level.txt", "1,30,40\n2,50,60\n5,abc,7\n3,100,100\n"); }, true, 2,
-         "platformer: the level file \"level.txt\" stops at line 3, where \"5,abc,7\" is not three numbers; "
-         "2 blocks added\n"},
-        {"stopped before any block", [&] { folder.Write("level.txt", "5,abc,7\n"); }, true, 0,
-         "platformer: the level file \"level.txt\" stops at line 1, where \"5,abc,7\" is not three numbers; "
-         "0 blocks added\n"},
-        {"cut short at the end", [&] { folder.Write("level.txt", "1,30,40\n7,8"); }, true, 1,
-         "platformer: the level file \"level.txt\" stops at line 2, where the file ends inside the record \"7,8\"; "
-         "1 block added\n"},
-        {"a folder", [] { std::filesystem::create_directory("level.txt"); }, true, 0,
-         "platformer: the level file \"level.txt\" is a folder, not a regular file; nothing loaded\n"},
+         [&] { folder.Write("LoadLevel.txt", "1,30,40\n2,50,60\n5,abc,7\n3,100,100\n"); }, 2,
+         "stops at line 3, where \"5,abc,7\" is not three numbers; 2 blocks added"},
+        {"stopped before any block", [&] { folder.Write("LoadLevel.txt", "5,abc,7\n"); }, 0,
+         "stops at line 1, where \"5,abc,7\" is not three numbers; 0 blocks added"},
+        {"cut short at the end", [&] { folder.Write("LoadLevel.txt", "1,30,40\n7,8"); }, 1,
+         "stops at line 2, where the file ends inside the record \"7,8\"; 1 block added"},
+        // Slices stop inside the blanks and the number; the line and the text are still the record's.
+        {"stopped past a slice's bytes",
+         [&] { folder.Write("LoadLevel.txt", std::string(BYTES_PER_SLICE, '\n') + "1," + std::string(BYTES_PER_SLICE, '0') + "1x,5\n"); },
+         0, "stops at line " + std::to_string(BYTES_PER_SLICE + 1) + ", where \"1," + std::string(38, '0') +
+                "...\" is not three numbers; 0 blocks added"},
+        {"a folder", [] { std::filesystem::create_directory("LoadLevel.txt"); }, 0,
+         "is a folder, not a regular file; nothing loaded"},
         // Opening it would wait for a writer that never comes.
-        {"a FIFO", [] { ASSERT_EQ(mkfifo("level.txt", 0600), 0); }, true, 0,
-         "platformer: the level file \"level.txt\" is a FIFO, not a regular file; nothing loaded\n"},
-        {"a link to itself", [] { std::filesystem::create_symlink("level.txt", "level.txt"); }, true, 0,
-         "platformer: the level file \"level.txt\" cannot be opened: " + std::string(std::strerror(ELOOP)) + "\n"},
+        {"a FIFO", [] { ASSERT_EQ(mkfifo("LoadLevel.txt", 0600), 0); }, 0,
+         "is a FIFO, not a regular file; nothing loaded"},
+        {"a link to itself", [] { std::filesystem::create_symlink("LoadLevel.txt", "LoadLevel.txt"); }, 0,
+         "cannot be opened: " + std::string(std::strerror(ELOOP))},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.what);
-        ClearWorld();
         StartWorld();
-        std::filesystem::remove_all("level.txt");
+        std::filesystem::remove_all("LoadLevel.txt");
         c.make();
-        std::ostringstream messages;
-        EXPECT_EQ(LoadLevelFile("level.txt", messages), c.exists);
+        StandardErrorCapture err;
+        LoadLevel();
+        TickUntilLoaded();
         EXPECT_EQ(objects.size(), 1 + c.blocks);
-        EXPECT_EQ(messages.str(), c.message);
+        EXPECT_EQ(err.Text(), c.said.empty() ? "" : "platformer: the level file \"LoadLevel.txt\" " + c.said + "\n");
     }
 }
 
-// A large level goes in a slice a tick, in file order, with only the bytes the file held when
-// it was opened; Space meanwhile waits its turn, and S works as usual.
-TEST_F(LoadLevelTest, ALargeLevelGoesInASliceATickAsTheOneShotReaderReadsIt)
+// A slice reads up to its records or its bytes, or, on a machine too slow for them, what it
+// reads before it looks at the clock; the level then goes on at the next tick, and ends as one
+// read of the whole file would.
+TEST_F(LoadLevelTest, ASliceStopsAtItsRecordsItsBytesOrItsTime)
+{
+    const auto records = [](std::size_t count) {
+        std::string text;
+        for (std::size_t i = 0; i < count; ++i)
+            text += std::to_string(i) + "," + std::to_string(i * 7) + "," + std::to_string(i % 50) + "\n";
+        return text;
+    };
+    const std::size_t before = RECORDS_BEFORE_CLOCK;
+    const auto blanks = static_cast<std::size_t>(BYTES_PER_SLICE);
+    const auto blanksBeforeClock = static_cast<std::size_t>(BYTES_BEFORE_CLOCK);
+    struct Case {
+        const char* what;
+        double (*clock)();
+        std::string text;
+        std::vector<std::size_t> blocks;  // after Space, then after each tick
+    };
+    const Case cases[] = {
+        {"records", StoppedClock, records(2500), {1000, 2000, 2500}},
+        {"bytes of blanks", StoppedClock, std::string(blanks * 5 / 2, ' ') + "1,30,40", {0, 0, 1}},
+        {"bytes of a number", StoppedClock, "1," + std::string(blanks * 3 / 2, '0') + "30,40\n", {0, 1}},
+        {"time, in records", SlowMachineClock, records(3 * before + 10), {before, 2 * before, 3 * before, 3 * before + 10}},
+        {"time, in blanks", SlowMachineClock, std::string(blanksBeforeClock * 5 / 2, '\n') + "1,30,40\n", {0, 0, 1}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        StartWorld();
+        SetLevelLoadClock(c.clock);
+        folder.Write("LoadLevel.txt", c.text);
+        std::vector<std::size_t> blocks;
+        LoadLevel();
+        blocks.push_back(objects.size() - 1);
+        for (int tick = 0; LevelLoading() && tick < 10; ++tick) {
+            ContinueLevelLoad(tick, tick);
+            blocks.push_back(objects.size() - 1);
+        }
+        EXPECT_EQ(blocks, c.blocks);
+        CancelLevelLoads();
+    }
+}
+
+// Space while a level loads waits its turn and reads the file as it is then; S works meanwhile.
+TEST_F(LoadLevelTest, ALevelLoadingKeepsTheGameGoingAndAddsAsOneReadWould)
 {
     std::string text;
     for (int i = 0; i < 2500; ++i)
@@ -322,18 +427,11 @@ TEST_F(LoadLevelTest, ALargeLevelGoesInASliceATickAsTheOneShotReaderReadsIt)
     };
     folder.Write("LoadLevel.txt", text);
     HandleKeyDown(ALLEGRO_KEY_SPACE, 0, 0);
-    EXPECT_EQ(levelBlocks().size(), std::size_t(RECORDS_PER_SLICE)) << "the first slice comes with the key";
     folder.Write("LoadLevel.txt", text + added);
     HandleKeyDown(ALLEGRO_KEY_SPACE, 0, 0);
     HandleKeyDown(ALLEGRO_KEY_S, 0, 0);
     EXPECT_EQ(objects.size(), 1 + RECORDS_PER_SLICE + SNOW_BURST_SIZE);
-    const std::size_t slicesLeft[] = {2000, 3000, 4000, 5000, 5002};
-    for (std::size_t blocks : slicesLeft) {
-        ASSERT_TRUE(LevelLoading());
-        ContinueLevelLoad();
-        EXPECT_EQ(levelBlocks().size(), blocks);
-    }
-    EXPECT_FALSE(LevelLoading());
+    TickUntilLoaded();
     EXPECT_EQ(levelBlocks(), expected);
 }
 

@@ -132,7 +132,8 @@ def space_on_large_level(play, folder, shoot, records, tail=""):
 
 def test_large_level_loads_while_game_draws(play, folder, shoot):
     game, window, frames = space_on_large_level(play, folder, shoot, 100000, "x\n")
-    wait_for_stderr(game, 15)
+    # A slice takes a third of a tick: about 11 s here on a quiet machine, far longer on a busy one.
+    wait_for_stderr(game, 90)
     drawn = len(game.stdout_lines()) - frames
     assert game.stderr() == 'platformer: the level file "LoadLevel.txt" %s\n' % stops(100001, "x", 100000)
     assert drawn >= 20, "only %d frames drawn while 100,000 records loaded" % drawn
