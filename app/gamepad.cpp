@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "app/commands.h"
-#include "app/level.h"
+#include "app/level_load.h"
 #include "app/output.h"
 
 Gamepads gamepads;

@@ -7,15 +7,16 @@
 #include <vector>
 
 #include "app/capacity.h"
-#include "app/level.h"
+#include "app/level_load.h"
 #include "fault_support.h"
+#include "level_support.h"
 #include "world_cap.h"
 #include "test_support.h"
 
 namespace {
 
 // The game's ways in for these, one line each.
-void NextLoadSlice() { ContinueLevelLoad(); }
+void NextLoadSlice() { ContinueLevelLoad(0, 0); }  // a tick on time
 void CapTheWorld(std::size_t cap) { SetWorldCap(cap); }
 void DropLoads() { CancelLevelLoads(); }
 
@@ -59,6 +60,7 @@ protected:
     void TearDown() override
     {
         DropLoads();
+        SetLevelLoadClock(nullptr);
         CapTheWorld(MAX_WORLD_OBJECTS);
         WorldTest::TearDown();
     }
@@ -98,6 +100,7 @@ TEST_F(CommandSequencesTest, TheWorldHoldsWhatTheCommandsAddedLessWhatFellOut)
         level += "1," + std::to_string(24 * (i % 50)) + "," + std::to_string(24 * (i / 50)) + "\n";
     folder.Write("LoadLevel.txt", level);
     StandardErrorCapture quiet;  // each refusal of a full world is told there
+    SetLevelLoadClock(StoppedClock);  // slices bounded by records alone, as the model counts them
     const int heldKeys[] = {ALLEGRO_KEY_LEFT, ALLEGRO_KEY_RIGHT, ALLEGRO_KEY_UP, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_SPACE};
     int fellOut = 0, refused = 0, slicesAfterPress = 0;
 
