@@ -1,6 +1,5 @@
 #include "app/capacity.h"
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <cstdlib>
@@ -48,12 +47,9 @@ void TellOnStandardError(const std::string& line)
 
 void TellOnStandardError(const char* line)
 {
-    // No std::string here: making one could fail the same way.
-    pollfd out{STDERR_FILENO, POLLOUT, 0};
-    if (poll(&out, 1, 0) != 1 || (out.revents & POLLNVAL) != 0)
-        return;
-    const ssize_t written = write(STDERR_FILENO, line, std::strlen(line));
-    (void)written;  // a reader that is gone is no reason to stop the game
+    // No std::string here: making one could fail the same way. A reader that is gone is no
+    // reason to stop the game.
+    WriteLineWithoutWaiting(STDERR_FILENO, line, std::strlen(line));
 }
 
 bool CommandAdditions::Add(const std::function<GameObject*()>& make)

@@ -1,9 +1,5 @@
 #include "app/level.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <climits>
@@ -17,6 +13,7 @@
 #include "app/output.h"
 #include "app/world.h"
 #include "objects/Cube.h"
+#include "resources/FileSystem.h"
 #include "resources/GameFolders.h"
 #include "resources/ImageCache.h"
 
@@ -252,11 +249,11 @@ private:
 // only as many bytes as it held when opened: a file another program keeps writing to ends.
 class FileReader : public std::streambuf {
 public:
-    FileReader(int fd, off_t size) : fd_(fd), left_(size), buffer_(1 << 16) {}
-    ~FileReader() override { close(fd_); }
+    explicit FileReader(const std::string& path) : file_(path), left_(file_.Size()), buffer_(1 << 16) {}
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
+    FileForReading& File() { return file_; }
     int Error() const { return error_; }
 
 protected:
@@ -266,11 +263,8 @@ protected:
             return traits_type::to_int_type(*gptr());
         if (left_ <= 0)
             return traits_type::eof();
-        const auto wanted = static_cast<std::size_t>(std::min<off_t>(left_, static_cast<off_t>(buffer_.size())));
-        ssize_t count = 0;
-        do
-            count = read(fd_, buffer_.data(), wanted);
-        while (count < 0 && errno == EINTR);
+        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(left_, static_cast<std::int64_t>(buffer_.size())));
+        const long count = file_.Read(buffer_.data(), wanted);
         if (count <= 0) {
             if (count < 0)
                 error_ = errno;
@@ -283,8 +277,8 @@ protected:
     }
 
 private:
-    int fd_;
-    off_t left_;
+    FileForReading file_;
+    std::int64_t left_;
     int error_ = 0;
     std::vector<char> buffer_;
 };
@@ -300,11 +294,6 @@ void Tell(std::ostream& messages, const std::string& path, const std::string& wh
     messages << ("platformer: the level file \"" + path + "\" " + what + "\n") << std::flush;
 }
 
-bool IsMissing(int error)
-{
-    return error == ENOENT || error == ENOTDIR;
-}
-
 // A level file open for reading, and how far it has been read.
 class LevelFile {
 public:
@@ -314,34 +303,31 @@ public:
     {
         exists = true;
         // Looked at before it is opened: opening a device can do things of its own.
-        struct stat info;
-        if (stat(path.c_str(), &info) != 0) {
-            exists = !IsMissing(errno);
+        const FileLook look = LookAtFile(path);
+        if (look.error != 0) {
+            exists = !IsMissing(look.error);
             if (exists)
-                Tell(messages, path, std::string("cannot be opened: ") + std::strerror(errno));
+                Tell(messages, path, std::string("cannot be opened: ") + std::strerror(look.error));
             return nullptr;
         }
-        if (!S_ISREG(info.st_mode)) {
-            Tell(messages, path,
-                 std::string("is ") + KindOfFile(info.st_mode) + ", not a regular file; nothing loaded");
+        if (!look.regular) {
+            Tell(messages, path, std::string("is ") + look.kind + ", not a regular file; nothing loaded");
             return nullptr;
         }
 
-        // Should a FIFO take the file's place meanwhile, O_NONBLOCK keeps open from waiting for
-        // a writer; reading a regular file is the same with it.
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            exists = !IsMissing(errno);
+        std::unique_ptr<LevelFile> level(new LevelFile(path));
+        const FileForReading& file = level->file_.File();
+        if (!file.Opened()) {
+            exists = !IsMissing(file.OpenError());
             if (exists)
-                Tell(messages, path, std::string("cannot be opened: ") + std::strerror(errno));
+                Tell(messages, path, std::string("cannot be opened: ") + std::strerror(file.OpenError()));
             return nullptr;
         }
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            close(fd);
+        if (!file.Regular()) {
             Tell(messages, path, "is no longer a regular file; nothing loaded");
             return nullptr;
         }
-        return std::unique_ptr<LevelFile>(new LevelFile(path, fd, info.st_size));
+        return level;
     }
 
     int Read(std::vector<GameObject*>& world, int most) { return reader_.Read(world, most); }
@@ -371,8 +357,8 @@ public:
     }
 
 private:
-    LevelFile(const std::string& path, int fd, off_t size)
-        : path_(path), file_(fd, size), stream_(&file_), reader_(stream_, GAME_WORLD)
+    explicit LevelFile(const std::string& path)
+        : path_(path), file_(path), stream_(&file_), reader_(stream_, GAME_WORLD)
     {
     }
 

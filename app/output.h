@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // Run first in main, before the library opens anything: a closed descriptor 0, 1 or 2 is
@@ -15,6 +16,8 @@ std::string Printable(const std::string& text);
 // Writes one line to fd without ever waiting for its reader: a line the reader cannot take
 // right now is dropped. False after a write error (the reader has gone).
 bool WriteLineWithoutWaiting(int fd, const std::string& line);
+// The same without making a string, for when memory has run out.
+bool WriteLineWithoutWaiting(int fd, const char* line, std::size_t size);
 
 // The frame-rate lines. A line the reader cannot take right now is dropped rather than
 // waited for; after a write error (the reader has gone) nothing more is written.

@@ -35,19 +35,25 @@ class Game:
 
     stdout and stderr go to files in the folder unless given (a path, a file object,
     subprocess.DEVNULL or PIPE, or None for a closed stream); argv_prefix runs it under another
-    command (valgrind, setpriv, nice).
+    command (valgrind, setpriv, nice). With wine (a wine prefix folder), exe is the Windows
+    build, played under wine in that prefix.
     """
 
     def __init__(self, exe, folder, xserver=None, args=(), argv_prefix=(), stdin=subprocess.DEVNULL,
-                 stdout="file", stderr="file", env=None, close_fds_of=(), preexec_fn=None):
+                 stdout="file", stderr="file", env=None, close_fds_of=(), preexec_fn=None, wine=None):
         self.exe = exe
         self.folder = folder
         self.xserver = xserver
+        self.wine = wine
         self.stdout_path = stdout if _is_path(stdout) else os.path.join(folder, "stdout")
         self.stderr_path = stderr if _is_path(stderr) else os.path.join(folder, "stderr")
         base = dict(os.environ if env is None else env)
         if xserver is not None:
             base = xserver.env(base)
+        if wine is not None:
+            # Wine's own notes would mix with the game's standard error.
+            base.update(WINEPREFIX=wine, WINEDEBUG="-all")
+            argv_prefix = list(argv_prefix) + ["wine"]
         self.env = base
         self.argv = list(argv_prefix) + [exe] + list(args)
         self.streams = (stdin, stdout, stderr)
@@ -56,6 +62,7 @@ class Game:
         self.proc = None
         self.status = None
         self._window = None
+        self._wine_ended = False
 
     def __enter__(self):
         return self.start()
@@ -114,12 +121,28 @@ class Game:
             _end(self.proc)
         if self.proc is not None:
             self.status = self.proc.returncode
+        if self.wine is not None and self.proc is not None and not self._wine_ended:
+            # Wine's helper processes outlive the game, tied to this test's X server: the
+            # next game starts them afresh on its own. (This ends every program of the prefix:
+            # one game at a time under wine.)
+            subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=False)
+            self._wine_ended = True
+
+    def shown_path(self, path):
+        """path as the game names it in its messages: under wine, on wine's drive Z:."""
+        path = os.path.realpath(path)
+        return path if self.wine is None else "Z:" + path.replace("/", "\\")
+
+    def _text(self, path):
+        text = _read(path)
+        return text if self.wine is None else text.replace("\r\n", "\n")
 
     def stdout(self):
-        return _read(self.stdout_path)
+        return self._text(self.stdout_path)
 
     def stderr(self):
-        return _read(self.stderr_path)
+        return self._text(self.stderr_path)
 
     def stdout_lines(self):
         return self.stdout().splitlines()
