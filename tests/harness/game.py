@@ -159,8 +159,9 @@ class Game:
             deadline = time.monotonic() + timeout
             while True:
                 found = find_window(conn, None if wm_class else name, wm_class)
-                if found is not None:
-                    self._window = Window(conn, found)
+                inside = found if found is None or self.wine is None else _client_window(found)
+                if inside is not None:
+                    self._window = Window(conn, inside, titled=found)
                     break
                 if not self.running():
                     raise AssertionError(self.ended_note())
@@ -178,6 +179,18 @@ class Game:
             if time.monotonic() > deadline:
                 raise AssertionError("fewer than %d frames within %d s" % (count, timeout))
             time.sleep(0.05)
+
+
+def _client_window(window):
+    """Under wine, the child window that holds what the game draws: without a window manager
+    wine draws the frame of a Windows window itself, around it. None until it is shown."""
+    try:
+        for child in window.query_tree().children:
+            if child.get_attributes().map_state == X.IsViewable:
+                return child
+    except XError:
+        pass
+    return None
 
 
 def _is_path(stream):
@@ -232,9 +245,10 @@ class Window:
     Key names are X keysym names: Left, Up, space, Escape, r, s, F11, Return, Alt_L, ...
     """
 
-    def __init__(self, conn, window):
+    def __init__(self, conn, window, titled=None):
         self.conn = conn
         self.win = window
+        self.titled = titled or window  # the top-level window, when window is inside it
         self.root = conn.screen().root
         self._released = 0.0
 
@@ -243,7 +257,7 @@ class Window:
         return self.win.id
 
     def title(self):
-        return window_name(self.conn, self.win)
+        return window_name(self.conn, self.titled)
 
     def geometry(self):
         """(x, y, width, height) of the window's inside, x and y on the screen."""
@@ -262,7 +276,7 @@ class Window:
 
     def focus(self):
         """Gives the window the keyboard, as clicking on it would."""
-        self.win.set_input_focus(X.RevertToParent, X.CurrentTime)
+        self.titled.set_input_focus(X.RevertToParent, X.CurrentTime)
         self.conn.sync()
 
     def _keycode(self, name):
