@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <fcntl.h>
 #include <io.h>
 
 #include <cstdio>
@@ -44,13 +45,15 @@ long long PipeRoom(HANDLE pipe)
 }  // namespace
 
 // A game started from the desktop has no standard streams at all: they go to NUL, so that
-// writes to them fail nowhere.
+// writes to them fail nowhere. Lines end as on Linux, whichever way they are written.
 void PrepareStandardStreams()
 {
     FILE* const streams[] = {stdin, stdout, stderr};
     for (int fd = 0; fd <= 2; ++fd)
         if (_get_osfhandle(fd) < 0)
             std::freopen("NUL", fd == 0 ? "r" : "w", streams[fd]);
+    _setmode(1, _O_BINARY);
+    _setmode(2, _O_BINARY);
 }
 
 // A pipe that cannot take the whole line now drops it. Where the system does not say how much
