@@ -5,41 +5,91 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
+#include <condition_variable>
 #include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <new>
+#include <thread>
 
 namespace {
 
-// What the system says of one end of a pipe (its FILE_PIPE_LOCAL_INFORMATION).
-struct PipeEndInformation {
-    ULONG type, configuration, maximumInstances, currentInstances, inboundQuota, readDataAvailable,
-        outboundQuota, writeQuotaAvailable, state, end;
-};
-struct IoStatus {
-    union {
-        LONG status;
-        PVOID pointer;
-    };
-    ULONG_PTR information;
-};
-using QueryInformationFile = LONG(NTAPI*)(HANDLE, IoStatus*, PVOID, ULONG, int);
-constexpr int PIPE_LOCAL_INFORMATION = 24;
+// Windows cannot say whether a pipe has room for a line, nor write to one without waiting
+// while others share it. So a pipe gets a writer of its own that waits for the reader in the
+// game's place: the game hands it lines, and a line for which its backlog has no room is
+// dropped, as a full pipe's is on Linux.
+class PipeWriter {
+public:
+    explicit PipeWriter(HANDLE pipe) : pipe_(pipe) {}
 
-// Bytes the pipe takes now without waiting for its reader, or -1 when the system cannot tell.
-long long PipeRoom(HANDLE pipe)
+    // False once a write has failed (the reader has gone); true when the line was taken or
+    // dropped.
+    bool Offer(const char* line, std::size_t size)
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (ended_)
+            return false;
+        if (size > BACKLOG - used_)
+            return true;
+        for (std::size_t i = 0; i < size; ++i)
+            backlog_[(start_ + used_ + i) % BACKLOG] = line[i];
+        used_ += size;
+        waiting_.notify_one();
+        return true;
+    }
+
+    void Run()
+    {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!ended_) {
+            waiting_.wait(lock, [this] { return used_ > 0; });
+            const std::size_t chunk = std::min(used_, BACKLOG - start_);
+            lock.unlock();
+            DWORD written = 0;
+            const bool wrote = WriteFile(pipe_, backlog_ + start_, static_cast<DWORD>(chunk), &written, nullptr) != 0;
+            lock.lock();
+            start_ = (start_ + written) % BACKLOG;
+            used_ -= written;
+            ended_ = !wrote;
+        }
+    }
+
+private:
+    static constexpr std::size_t BACKLOG = 16384;
+    HANDLE pipe_;
+    std::mutex mutex_;
+    std::condition_variable waiting_;
+    char backlog_[BACKLOG];
+    std::size_t start_ = 0;
+    std::size_t used_ = 0;
+    bool ended_ = false;
+};
+
+constexpr int PIPE_WRITERS = 16;
+
+// The writer of a descriptor that is a pipe, made on its first line. Never destroyed: its
+// thread may still be waiting for the reader when the game ends.
+PipeWriter* WriterFor(int fd, HANDLE pipe)
 {
-    static const QueryInformationFile query = [] {
-        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-        return ntdll == nullptr ? nullptr
-                                : reinterpret_cast<QueryInformationFile>(
-                                      reinterpret_cast<void*>(GetProcAddress(ntdll, "NtQueryInformationFile")));
-    }();
-    if (query == nullptr)
-        return -1;
-    PipeEndInformation information{};
-    IoStatus status{};
-    if (query(pipe, &status, &information, sizeof information, PIPE_LOCAL_INFORMATION) < 0)
-        return -1;
-    return information.writeQuotaAvailable;
+    static PipeWriter* writers[PIPE_WRITERS] = {};
+    static HANDLE pipes[PIPE_WRITERS] = {};
+    static std::mutex making;
+    std::lock_guard<std::mutex> lock(making);
+    if (writers[fd] == nullptr || pipes[fd] != pipe) {
+        auto* writer = new (std::nothrow) PipeWriter(pipe);
+        if (writer == nullptr)
+            return nullptr;
+        try {
+            std::thread(&PipeWriter::Run, writer).detach();
+        } catch (const std::exception&) {
+            delete writer;
+            return nullptr;
+        }
+        writers[fd] = writer;
+        pipes[fd] = pipe;
+    }
+    return writers[fd];
 }
 
 }  // namespace
@@ -56,17 +106,15 @@ void PrepareStandardStreams()
     _setmode(2, _O_BINARY);
 }
 
-// A pipe that cannot take the whole line now drops it. Where the system does not say how much
-// a pipe takes, the line is written, and a pipe nobody reads can then hold the game once full.
+// Files and the console take a line at once; a pipe goes through its writer.
 bool WriteLineWithoutWaiting(int fd, const char* line, std::size_t size)
 {
     const auto handle = reinterpret_cast<HANDLE>(_get_osfhandle(fd));
     if (handle == INVALID_HANDLE_VALUE || handle == nullptr)
         return false;
-    if (GetFileType(handle) == FILE_TYPE_PIPE) {
-        const long long room = PipeRoom(handle);
-        if (room >= 0 && room < static_cast<long long>(size))
-            return true;
+    if (GetFileType(handle) == FILE_TYPE_PIPE && fd >= 0 && fd < PIPE_WRITERS) {
+        PipeWriter* writer = WriterFor(fd, handle);
+        return writer == nullptr || writer->Offer(line, size);
     }
     DWORD written = 0;
     return WriteFile(handle, line, static_cast<DWORD>(size), &written, nullptr) != 0;
