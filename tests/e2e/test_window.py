@@ -52,8 +52,8 @@ def on_window(gx, gy):
 
 
 @pytest.mark.screen(*SCREEN, window_manager=True)
-@pytest.mark.parametrize("key", [pytest.param(KEYS["F11"], id="F11", marks=pytest.mark.windows),
-                                 pytest.param(KEYS["alt_enter"], id="alt_enter")])
+@pytest.mark.windows
+@pytest.mark.parametrize("key", KEYS.values(), ids=KEYS.keys())
 def test_fullscreen_and_back(play, shoot, key):
     game, window = at_rest(play, shoot)
     windowed = window.geometry()
