@@ -9,8 +9,10 @@
 void DrawRuledLines()
 {
     const ALLEGRO_COLOR black = al_map_rgb(0, 0, 0);
+    // Through the middle of the pixel row: a line on the rows' border lands on the row below
+    // under OpenGL and on the row above under Direct3D.
     for (int y = 0; y < RULED_LINE_EXTENT; y += RULED_LINE_SPACING)
-        al_draw_line(0, y, RULED_LINE_EXTENT, y, black, 1);
+        al_draw_line(0, y + 0.5f, RULED_LINE_EXTENT, y + 0.5f, black, 1);
 }
 
 // Sprite drawing is held for the whole pass so that a run of blocks cut from one sheet goes

@@ -1,9 +1,5 @@
 #include "app/level_load.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -19,6 +15,7 @@
 #include "app/level.h"
 #include "app/output.h"
 #include "app/world.h"
+#include "resources/FileSystem.h"
 #include "resources/GameFolders.h"
 
 namespace {
@@ -27,11 +24,11 @@ namespace {
 // only as many bytes as it held when opened: a file another program keeps writing to ends.
 class FileReader : public std::streambuf {
 public:
-    FileReader(int fd, off_t size) : fd_(fd), left_(size), buffer_(1 << 16) {}
-    ~FileReader() override { close(fd_); }
+    explicit FileReader(const std::string& path) : file_(path), left_(file_.Size()), buffer_(1 << 16) {}
     FileReader(const FileReader&) = delete;
     FileReader& operator=(const FileReader&) = delete;
 
+    const FileForReading& File() const { return file_; }
     int Error() const { return error_; }
 
 protected:
@@ -41,11 +38,8 @@ protected:
             return traits_type::to_int_type(*gptr());
         if (left_ <= 0)
             return traits_type::eof();
-        const auto wanted = static_cast<std::size_t>(std::min<off_t>(left_, static_cast<off_t>(buffer_.size())));
-        ssize_t count = 0;
-        do
-            count = read(fd_, buffer_.data(), wanted);
-        while (count < 0 && errno == EINTR);
+        const auto wanted = static_cast<std::size_t>(std::min<std::int64_t>(left_, static_cast<std::int64_t>(buffer_.size())));
+        const long count = file_.Read(buffer_.data(), wanted);
         if (count <= 0) {
             if (count < 0)
                 error_ = errno;
@@ -58,8 +52,8 @@ protected:
     }
 
 private:
-    int fd_;
-    off_t left_;
+    FileForReading file_;
+    std::int64_t left_;
     int error_ = 0;
     std::vector<char> buffer_;
 };
@@ -76,11 +70,6 @@ void Tell(const std::string& path, const std::string& what)
     TellOnStandardError("platformer: the level file \"" + path + "\" " + what + "\n");
 }
 
-bool IsMissing(int error)
-{
-    return error == ENOENT || error == ENOTDIR;
-}
-
 // A level file open for reading, and how far it has been read.
 class LevelFile {
 public:
@@ -88,31 +77,29 @@ public:
     static std::unique_ptr<LevelFile> Open(const std::string& path)
     {
         // Looked at before it is opened: opening a device can do things of its own.
-        struct stat info;
-        if (stat(path.c_str(), &info) != 0) {
-            if (!IsMissing(errno))
-                Tell(path, std::string("cannot be opened: ") + std::strerror(errno));
+        const FileLook look = LookAtFile(path);
+        if (look.error != 0) {
+            if (!IsMissing(look.error))
+                Tell(path, std::string("cannot be opened: ") + std::strerror(look.error));
             return nullptr;
         }
-        if (!S_ISREG(info.st_mode)) {
-            Tell(path, std::string("is ") + KindOfFile(info.st_mode) + ", not a regular file; nothing loaded");
+        if (!look.regular) {
+            Tell(path, std::string("is ") + look.kind + ", not a regular file; nothing loaded");
             return nullptr;
         }
 
-        // Should a FIFO take the file's place meanwhile, O_NONBLOCK keeps open from waiting for
-        // a writer; reading a regular file is the same with it.
-        const int fd = open(path.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY | O_CLOEXEC);
-        if (fd < 0) {
-            if (!IsMissing(errno))
-                Tell(path, std::string("cannot be opened: ") + std::strerror(errno));
+        std::unique_ptr<LevelFile> level(new LevelFile(path));
+        const FileForReading& file = level->file_.File();
+        if (!file.Opened()) {
+            if (!IsMissing(file.OpenError()))
+                Tell(path, std::string("cannot be opened: ") + std::strerror(file.OpenError()));
             return nullptr;
         }
-        if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-            close(fd);
+        if (!file.Regular()) {
             Tell(path, "is no longer a regular file; nothing loaded");
             return nullptr;
         }
-        return std::unique_ptr<LevelFile>(new LevelFile(path, fd, info.st_size));
+        return level;
     }
 
     LevelReader& Reader() { return reader_; }
@@ -141,9 +128,7 @@ public:
     }
 
 private:
-    LevelFile(const std::string& path, int fd, off_t size) : path_(path), file_(fd, size), reader_(&file_, GAME_WORLD)
-    {
-    }
+    explicit LevelFile(const std::string& path) : path_(path), file_(path), reader_(&file_, GAME_WORLD) {}
 
     std::string path_;
     FileReader file_;

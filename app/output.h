@@ -1,6 +1,7 @@
 #pragma once
 
 #include <iosfwd>
+#include <cstddef>
 #include <string>
 
 // Run first in main, before the library opens anything: a closed descriptor 0, 1 or 2 is
@@ -16,6 +17,8 @@ std::string Printable(const std::string& text);
 // Writes one line to fd without ever waiting for its reader: a line the reader cannot take
 // right now is dropped. False after a write error (the reader has gone).
 bool WriteLineWithoutWaiting(int fd, const std::string& line);
+// The same without making a string, for when memory has run out.
+bool WriteLineWithoutWaiting(int fd, const char* line, std::size_t size);
 
 // The game's own lines for the player ("platformer: ...", each ending in a line break), all
 // written here and like the frame-rate lines: standard error may be a full pipe nobody

@@ -1,10 +1,10 @@
 #include "resources/GameFolders.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
+
+#include "resources/FileSystem.h"
 
 #ifndef PLATFORMER_DATA_FROM_BIN
 #define PLATFORMER_DATA_FROM_BIN "../share/games/platformer"
@@ -14,23 +14,11 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The kernel's link to the running executable, with symbolic links already resolved, so an
-// installed game finds its data wherever its prefix is, spaces included. It needs nothing
-// from Allegro, so it works before the library starts.
-std::string ExecutableFolder()
-{
-    std::error_code error;
-    const fs::path exe = fs::read_symlink("/proc/self/exe", error);
-    if (error || !exe.is_absolute())
-        return "";
-    return exe.parent_path().string();
-}
-
 std::string WorkingFolder()
 {
     std::error_code error;
     const fs::path here = fs::current_path(error);
-    return error ? std::string("the current folder") : here.string();
+    return error ? std::string("the current folder") : here.u8string();
 }
 
 }  // namespace
@@ -41,10 +29,10 @@ std::vector<std::string> SearchFolders(const std::string& exeFolder, const std::
     if (exeFolder.empty())
         return folders;
     if (!dataFromBin.empty())
-        folders.push_back((fs::path(exeFolder) / dataFromBin).lexically_normal().string());
-    folders.push_back(fs::path(exeFolder).lexically_normal().string());
+        folders.push_back((fs::u8path(exeFolder) / fs::u8path(dataFromBin)).lexically_normal().u8string());
+    folders.push_back(fs::u8path(exeFolder).lexically_normal().u8string());
     for (std::string& folder : folders)
-        if (folder.size() > 1 && folder.back() == '/')
+        if (folder.size() > 1 && folder.back() == static_cast<char>(fs::path::preferred_separator))
             folder.pop_back();
     return folders;
 }
@@ -58,12 +46,12 @@ const std::vector<std::string>& GameFolders()
 bool IsPresent(const std::string& path)
 {
     std::error_code error;
-    return fs::exists(fs::symlink_status(path, error));
+    return fs::exists(fs::symlink_status(fs::u8path(path), error));
 }
 
 std::string PathIn(const std::string& folder, const std::string& name)
 {
-    return folder.empty() ? name : (fs::path(folder) / name).string();
+    return folder.empty() ? name : (fs::u8path(folder) / fs::u8path(name)).u8string();
 }
 
 std::string FindInFolders(const std::string& name, const std::vector<std::string>& folders,
@@ -79,7 +67,7 @@ std::string FindInFolders(const std::string& name, const std::vector<std::string
 
 std::string ShownPath(const std::string& path)
 {
-    if (fs::path(path).is_absolute())
+    if (fs::u8path(path).is_absolute())
         return path;
     return PathIn(WorkingFolder(), path);
 }
@@ -105,19 +93,4 @@ std::string DescribeFolders(const std::vector<std::string>& folders)
         text += shown[i];
     }
     return text;
-}
-
-const char* KindOfFile(mode_t mode)
-{
-    if (S_ISDIR(mode))
-        return "a folder";
-    if (S_ISFIFO(mode))
-        return "a FIFO";
-    if (S_ISCHR(mode))
-        return "a character device";
-    if (S_ISBLK(mode))
-        return "a block device";
-    if (S_ISSOCK(mode))
-        return "a socket";
-    return "something else";
 }

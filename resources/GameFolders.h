@@ -1,7 +1,5 @@
 #pragma once
 
-#include <sys/types.h>
-
 #include <functional>
 #include <string>
 #include <vector>
@@ -40,6 +38,3 @@ std::string ShownPath(const std::string& path);
 // The folders as a person reads them: the working folder by its full path, each folder
 // once, "a, b and c".
 std::string DescribeFolders(const std::vector<std::string>& folders);
-
-// What stands at a path that is not a regular file, for a person: "a folder", "a FIFO", ...
-const char* KindOfFile(mode_t mode);

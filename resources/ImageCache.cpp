@@ -1,12 +1,11 @@
 #include "resources/ImageCache.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <map>
 
+#include "resources/FileSystem.h"
 #include "resources/GameFolders.h"
 
 namespace {
@@ -175,9 +174,9 @@ bool LoadImageAt(const std::string& name, const std::string& path)
 
     // Opening a FIFO would wait for a writer that never comes, and a device can do things of
     // its own: only a regular file is a picture.
-    struct stat info;
-    if (stat(path.c_str(), &info) == 0 && !S_ISREG(info.st_mode))
-        return Refuse(name, "the picture " + shown + " is " + KindOfFile(info.st_mode) +
+    const FileLook look = LookAtFile(path);
+    if (look.error == 0 && !look.regular)
+        return Refuse(name, "the picture " + shown + " is " + look.kind +
                                 ", not a regular file; needed: " + need);
 
     std::string start;

@@ -30,7 +30,13 @@ missing_packages() {
 }
 
 # Installs whichever of the given Debian packages are missing; a quick no-op when all are in.
+# A first argument --no-install-recommends leaves out what they only recommend.
 ensure_packages() {
+    local -a options=()
+    if [ "${1:-}" = --no-install-recommends ]; then
+        options=("$1")
+        shift
+    fi
     command -v dpkg-query >/dev/null 2>&1 || die "this script installs its tools with apt; on another system install: $*"
     local missing
     missing="$(missing_packages "$@" | tr '\n' ' ')"
@@ -39,7 +45,7 @@ ensure_packages() {
     log "installing missing packages: $missing"
     as_root env DEBIAN_FRONTEND=noninteractive apt-get update
     # shellcheck disable=SC2086  # one word per package
-    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y $missing
+    as_root env DEBIAN_FRONTEND=noninteractive apt-get install -y "${options[@]}" $missing
 }
 
 # What building and running the game needs on Debian 12. The GL packages give Allegro a

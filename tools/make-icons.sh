@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
-# Remakes the menu icons packaging/icons/platformer-<N>.png from the figure standing facing
-# right (top-left 16x19 frame of data/Quillorn.png). Pure white is the sheet's see-through
-# colour, so it becomes transparent; the figure is enlarged by whole pixels only, so it stays
-# crisp, and centred on a square. Needs ImageMagick's convert.
+# Remakes the menu icons packaging/icons/platformer-<N>.png and the Windows icon platformer.ico
+# from the figure standing facing right (top-left 16x19 frame of data/Quillorn.png). Pure white
+# is the sheet's see-through colour, so it becomes transparent; the figure is enlarged by whole
+# pixels only, so it stays crisp, and centred on a square. Needs ImageMagick's convert.
 #
 #   tools/make-icons.sh [sheet.png [output-folder]]
 set -euo pipefail
@@ -37,3 +37,18 @@ for n in "${sizes[@]}"; do
     -strip -define png:exclude-chunks=date,time "PNG32:$out/platformer-$n.png"
 done
 echo "make-icons: wrote ${sizes[*]} pixel icons to $out"
+
+# The Windows icon holds the same pictures as they are: an icon file may carry PNGs whole.
+/usr/bin/python3 - "$out" 16 32 48 256 <<'PY'
+import struct, sys
+out, sizes = sys.argv[1], [int(n) for n in sys.argv[2:]]
+pictures = [open(f"{out}/platformer-{n}.png", "rb").read() for n in sizes]
+offset = 6 + 16 * len(pictures)
+entries = b""
+for n, data in zip(sizes, pictures):
+    entries += struct.pack("<BBBBHHII", n % 256, n % 256, 0, 0, 1, 32, len(data), offset)
+    offset += len(data)
+with open(f"{out}/platformer.ico", "wb") as ico:
+    ico.write(struct.pack("<HHH", 0, 1, len(pictures)) + entries + b"".join(pictures))
+PY
+echo "make-icons: wrote $out/platformer.ico"

@@ -17,11 +17,18 @@ def pytest_addoption(parser):
                      help="the built game (default: $PLATFORMER_GAME)")
     parser.addoption("--ctest-list", default=None,
                      help="write the collected tests for CTest to this file (node id, tab, serial or not)")
+    parser.addoption("--wine", default=os.environ.get("PLATFORMER_WINEPREFIX"),
+                     help="a wine prefix: --game is then the Windows build, played under wine, and only "
+                          "the cases marked windows run (default: $PLATFORMER_WINEPREFIX)")
     parser.addoption("--screenshots", default=os.environ.get("PLATFORMER_SCREENSHOTS"),
                      help="where screenshots go (default: $PLATFORMER_SCREENSHOTS or a temporary folder)")
 
 
 def pytest_collection_modifyitems(config, items):
+    if config.getoption("--wine"):
+        kept = [item for item in items if item.get_closest_marker("windows")]
+        config.hook.pytest_deselected(items=[item for item in items if item not in kept])
+        items[:] = kept
     listing = config.getoption("--ctest-list")
     if listing:
         with open(listing, "w") as out:
@@ -31,9 +38,16 @@ def pytest_collection_modifyitems(config, items):
 
 
 @pytest.fixture(scope="session")
-def game_exe(pytestconfig):
+def wine_prefix(pytestconfig):
+    """The wine prefix the Windows build is played in, or None for the Linux build."""
+    prefix = pytestconfig.getoption("--wine")
+    return os.path.abspath(prefix) if prefix else None
+
+
+@pytest.fixture(scope="session")
+def game_exe(pytestconfig, wine_prefix):
     exe = pytestconfig.getoption("--game")
-    if not exe or not os.access(exe, os.X_OK):
+    if not exe or not os.access(exe, os.R_OK if wine_prefix else os.X_OK):
         pytest.fail("no built game: pass --game PATH or set PLATFORMER_GAME")
     return os.path.abspath(exe)
 
@@ -103,12 +117,13 @@ def folder(tmp_path, pictures_dir):
 
 
 @pytest.fixture
-def launch(game_exe, xserver, folder):
+def launch(game_exe, xserver, folder, wine_prefix):
     """Starts the game: launch(folder_path=None, args=(), **Game options) -> Game.
     Every game started is ended when the test ends."""
     games = []
 
     def start(path=None, exe=None, **options):
+        options.setdefault("wine", wine_prefix)
         game = Game(exe or game_exe, path or folder(), xserver, **options)
         games.append(game)
         return game.start()

@@ -18,7 +18,8 @@ def huge_background(path):
     huge_png(os.path.join(path, "Background.png"), 5000, 3000)
 
 
-@pytest.mark.parametrize("stray", [nothing, huge_background], ids=["none", "huge_background"])
+@pytest.mark.parametrize("stray", [pytest.param(nothing, id="none", marks=pytest.mark.windows),
+                                   pytest.param(huge_background, id="huge_background")])
 def test_pictures_and_sample_level_found_beside_game(stray, play, folder, shoot):
     # The sample level's first steps stand on the floor, in view: Space shows them.
     path = folder("no pictures here", pictures=False)

@@ -1,5 +1,5 @@
-"""A player's session: the figure at rest, walking into a wall, the keys that place blocks,
-load the level, reset the figure and let snow fall, and Escape."""
+"""A player's session: the figure at rest, walking into a wall, a jump, the keys that place
+blocks, load the level, reset the figure and let snow fall, and Escape."""
 import time
 
 import pytest
@@ -100,12 +100,14 @@ def two_blocks_under_pointer(shot):
     return blocks_at(shot, *PLACED, blocks=2)
 
 
+@pytest.mark.windows
 def test_window_opens_600x600_titled_platformer(play):
     _, window = play()
     assert window.size() == (SIZE, SIZE)
     assert window.title() == rules.WINDOW_TITLE
 
 
+@pytest.mark.windows
 def test_figure_falls_and_rests_under_ruled_lines(play, shoot):
     _, _, shot = at_rest(play, shoot)
     # Exact colours beside the figure and on the first and last ruled lines: a clear message
@@ -117,12 +119,14 @@ def test_figure_falls_and_rests_under_ruled_lines(play, shoot):
         assert shot.rgb(x, y) == want, "pixel (%d,%d) is %s, expected %s" % (x, y, shot.rgb(x, y), want)
 
 
+@pytest.mark.windows
 def test_down_places_two_blocks_under_pointer(play, shoot):
     game, window, _ = at_rest(play, shoot)
     press_down_at_pointer(window)
     poll(10, lambda: shoot(window, "blocks-under-pointer"), two_blocks_under_pointer, game)
 
 
+@pytest.mark.windows
 def test_space_loads_level_blocks(play, shoot):
     game, window, _ = at_rest(play, shoot, LEVEL)
     load_level(game, window, shoot)
@@ -141,6 +145,7 @@ def walked_to_wall(play, shoot):
     return game, window
 
 
+@pytest.mark.windows
 def test_holding_left_walks_figure_until_wall_stops_it(play, shoot):
     # The view stops at the world's left edge once the figure is near it, and from then on the
     # figure itself moves left on screen; the wall stops it long before it could leave the
@@ -155,6 +160,23 @@ def test_holding_left_walks_figure_until_wall_stops_it(play, shoot):
     poll(5, lambda: shoot(window, "released"), figure_at_wall, game)
 
 
+def view_risen(shot):
+    """The view has risen with the figure in the air: its ruled lines stand lower than at rest."""
+    lines = [y for y, row in enumerate(shot.rows()) if row.count("k") > SIZE // 2]
+    if lines and lines != [y for y in range(SIZE) if ruled_row(y, REST_CAMERA[1])]:
+        return None
+    return "the ruled lines are where they are at rest: the figure has not left the floor"
+
+
+@pytest.mark.windows
+def test_up_jumps_figure_and_it_lands_again(play, shoot):
+    game, window, _ = at_rest(play, shoot)
+    window.hold("Up", 0.2)
+    poll(5, lambda: shoot(window, "in-the-air"), view_risen, game, interval=0.05)
+    poll(10, lambda: shoot(window, "landed"), rest_view, game)
+
+
+@pytest.mark.windows
 def test_r_puts_figure_back_at_start(play, shoot):
     game, window = walked_to_wall(play, shoot)
     window.key_up("Left")
@@ -175,6 +197,7 @@ def test_down_right_after_r_places_blocks_under_pointer(play, shoot):
     poll(10, lambda: shoot(window, "blocks-after-reset"), two_blocks_under_pointer, game)
 
 
+@pytest.mark.windows
 def test_s_lets_snow_fall(play, shoot):
     # A dot covers about 12 pixels and about half of the flakes fall inside the window:
     # ask for a few dots' worth of white.
@@ -189,6 +212,7 @@ def test_s_lets_snow_fall(play, shoot):
 
 
 @pytest.mark.serial
+@pytest.mark.windows
 def test_escape_ends_game_after_frame_rate_lines_only(play):
     # One frame per 60 Hz tick when the game keeps up.
     game, window = play()

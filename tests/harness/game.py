@@ -36,13 +36,16 @@ class Game:
     stdout and stderr go to files in the folder unless given (a path, a file object,
     subprocess.DEVNULL or PIPE, or None for a closed stream); argv_prefix runs it under another
     command (valgrind, setpriv, nice); gamepads (a gamepad.VirtualPads) gives it virtual pads.
+    With wine (a wine prefix folder), exe is the Windows build, played under wine in that prefix.
     """
 
     def __init__(self, exe, folder, xserver=None, args=(), argv_prefix=(), stdin=subprocess.DEVNULL,
-                 stdout="file", stderr="file", env=None, close_fds_of=(), preexec_fn=None, gamepads=None):
+                 stdout="file", stderr="file", env=None, close_fds_of=(), preexec_fn=None, gamepads=None,
+                 wine=None):
         self.exe = exe
         self.folder = folder
         self.xserver = xserver
+        self.wine = wine
         self.stdout_path = stdout if _is_path(stdout) else os.path.join(folder, "stdout")
         self.stderr_path = stderr if _is_path(stderr) else os.path.join(folder, "stderr")
         base = dict(os.environ if env is None else env)
@@ -50,6 +53,10 @@ class Game:
             base = xserver.env(base)
         if gamepads is not None:
             base = gamepads.env(base)
+        if wine is not None:
+            # Wine's own notes would mix with the game's standard error.
+            base.update(WINEPREFIX=wine, WINEDEBUG="-all")
+            argv_prefix = list(argv_prefix) + ["wine"]
         self.env = base
         self.argv = list(argv_prefix) + [exe] + list(args)
         self.streams = (stdin, stdout, stderr)
@@ -58,6 +65,7 @@ class Game:
         self.proc = None
         self.status = None
         self._window = None
+        self._wine_ended = False
 
     def __enter__(self):
         return self.start()
@@ -116,12 +124,28 @@ class Game:
             _end(self.proc)
         if self.proc is not None:
             self.status = self.proc.returncode
+        if self.wine is not None and self.proc is not None and not self._wine_ended:
+            # Wine's helper processes outlive the game, tied to this test's X server: the
+            # next game starts them afresh on its own. (This ends every program of the prefix:
+            # one game at a time under wine.)
+            subprocess.run(["wineserver", "-k"], env=self.env, stdout=subprocess.DEVNULL,
+                           stderr=subprocess.DEVNULL, check=False)
+            self._wine_ended = True
+
+    def shown_path(self, path):
+        """path as the game names it in its messages: under wine, on wine's drive Z:."""
+        path = os.path.realpath(path)
+        return path if self.wine is None else "Z:" + path.replace("/", "\\")
+
+    def _text(self, path):
+        text = _read(path)
+        return text if self.wine is None else text.replace("\r\n", "\n")
 
     def stdout(self):
-        return _read(self.stdout_path)
+        return self._text(self.stdout_path)
 
     def stderr(self):
-        return _read(self.stderr_path)
+        return self._text(self.stderr_path)
 
     def stdout_lines(self):
         return self.stdout().splitlines()
@@ -138,8 +162,9 @@ class Game:
             deadline = time.monotonic() + timeout
             while True:
                 found = find_window(conn, None if wm_class else name, wm_class)
-                if found is not None:
-                    self._window = Window(conn, found)
+                inside = found if found is None or self.wine is None else _client_window(found)
+                if inside is not None:
+                    self._window = Window(conn, inside, titled=found)
                     break
                 if not self.running():
                     raise AssertionError(self.ended_note())
@@ -157,6 +182,18 @@ class Game:
             if time.monotonic() > deadline:
                 raise AssertionError("fewer than %d frames within %d s" % (count, timeout))
             time.sleep(0.05)
+
+
+def _client_window(window):
+    """Under wine, the child window that holds what the game draws: without a window manager
+    wine draws the frame of a Windows window itself, around it. None until it is shown."""
+    try:
+        for child in window.query_tree().children:
+            if child.get_attributes().map_state == X.IsViewable:
+                return child
+    except XError:
+        pass
+    return None
 
 
 def _is_path(stream):
@@ -211,9 +248,10 @@ class Window:
     Key names are X keysym names: Left, Up, space, Escape, r, s, F11, Return, Alt_L, ...
     """
 
-    def __init__(self, conn, window):
+    def __init__(self, conn, window, titled=None):
         self.conn = conn
         self.win = window
+        self.titled = titled or window  # the top-level window, when window is inside it
         self.root = conn.screen().root
         self._released = 0.0
 
@@ -222,7 +260,7 @@ class Window:
         return self.win.id
 
     def title(self):
-        return window_name(self.conn, self.win)
+        return window_name(self.conn, self.titled)
 
     def geometry(self):
         """(x, y, width, height) of the window's inside, x and y on the screen."""
@@ -241,7 +279,7 @@ class Window:
 
     def focus(self):
         """Gives the window the keyboard, as clicking on it would."""
-        self.win.set_input_focus(X.RevertToParent, X.CurrentTime)
+        self.titled.set_input_focus(X.RevertToParent, X.CurrentTime)
         self.conn.sync()
 
     def _keycode(self, name):
