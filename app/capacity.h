@@ -56,7 +56,7 @@ Room AddToWorld(std::vector<GameObject*>& world, Make make, WorldBounds bounds =
     }
 }
 
-// Why an addition stopped, for a message: "the world is full (500000 objects)", with the
+// Why an addition stopped, for a message: "the world is full (250000 objects)", with the
 // cap in force, or "memory ran out".
 std::string DescribeNoRoom(Room room);
 

@@ -88,17 +88,28 @@ const std::vector<KeyHelp>& Controls()
     return rows;
 }
 
+namespace {
+
+// A pad's button does what its key does, told in the same words.
+const char* AsKey(const char* keys)
+{
+    for (const KeyHelp& row : Controls())
+        if (std::strcmp(row.keys, keys) == 0)
+            return row.action;
+    return "";
+}
+
+}  // namespace
+
 const std::vector<KeyHelp>& PadControls()
 {
-    static const std::string snowBurst =
-        "Release a burst of " + std::to_string(SNOW_BURST_SIZE) + " snowflakes at the figure";
     static const std::vector<KeyHelp> rows = {
         {"Left stick / D-pad", "Walk left / right (the stick from half its travel)"},
-        {"A / Cross", "Jump; the longer it is held, the higher the jump"},
-        {"B / Circle", "Place two blocks side by side under the mouse pointer"},
-        {"X / Triangle", snowBurst.c_str()},
-        {"LB / L1", "Add the blocks of LoadLevel.txt (every press adds them again)"},
-        {"RB / R1", "Put the figure back at its start, at the top of the world"},
+        {"A / Cross", AsKey("Up")},
+        {"B / Circle", AsKey("Down")},
+        {"X / Triangle", AsKey("S")},
+        {"LB / L1", AsKey("Space")},
+        {"RB / R1", AsKey("R")},
     };
     return rows;
 }

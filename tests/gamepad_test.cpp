@@ -54,22 +54,12 @@ Step Key(int keycode, bool down) { return {down ? Step::KEY_DOWN : Step::KEY_UP,
 
 PadCommand Apply(const Step& step)
 {
-    ALLEGRO_EVENT ev{};
-    ev.joystick.id = step.pad;
-    ev.joystick.button = step.number;
-    ev.joystick.stick = step.number;
-    ev.joystick.axis = step.axis;
-    ev.joystick.pos = step.pos;
     switch (step.kind) {
     case Step::DOWN:
-        ev.type = ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN;
-        return gamepads.Handle(ev);
     case Step::UP:
-        ev.type = ALLEGRO_EVENT_JOYSTICK_BUTTON_UP;
-        return gamepads.Handle(ev);
+        return gamepads.Handle(PadButtonEvent(step.kind == Step::DOWN, step.pad, step.number));
     case Step::AXIS:
-        ev.type = ALLEGRO_EVENT_JOYSTICK_AXIS;
-        return gamepads.Handle(ev);
+        return gamepads.Handle(PadAxisEvent(step.pad, step.number, step.axis, step.pos));
     case Step::CONNECTED:
         gamepads.Connected(step.pads);
         break;

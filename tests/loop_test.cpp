@@ -13,20 +13,6 @@
 
 namespace {
 
-ALLEGRO_EVENT Event(ALLEGRO_EVENT_TYPE type)
-{
-    ALLEGRO_EVENT ev{};
-    ev.type = type;
-    return ev;
-}
-
-ALLEGRO_EVENT Key(ALLEGRO_EVENT_TYPE type, int keycode)
-{
-    ALLEGRO_EVENT ev = Event(type);
-    ev.keyboard.keycode = keycode;
-    return ev;
-}
-
 // The loop fed made-up events, with a clock that starts at 10 s and a timer that is never
 // started: each test says what the timer's count is when an event is handled.
 class GameLoopTest : public WorldTest {
@@ -46,14 +32,11 @@ protected:
     void Feed(const ALLEGRO_EVENT& ev, int mouseX = 0, int mouseY = 0) { loop.Handle(ev, mouseX, mouseY, 0); }
 
     // A timer event queued at count queuedAt, handled when the timer has reached count now.
-    void TimerEvent(ALLEGRO_TIMER* source, std::int64_t queuedAt, std::int64_t now)
+    void HandleTimer(ALLEGRO_TIMER* source, std::int64_t queuedAt, std::int64_t now)
     {
-        ALLEGRO_EVENT ev = Event(ALLEGRO_EVENT_TIMER);
-        ev.timer.source = source;
-        ev.timer.count = queuedAt;
-        loop.Handle(ev, 0, 0, now);
+        loop.Handle(TimerEvent(source, queuedAt), 0, 0, now);
     }
-    void Tick() { TimerEvent(gameTimer, 0, 0); }
+    void Tick() { HandleTimer(gameTimer, 0, 0); }
 
     // Space on a level of many slices; returns the world's size after its first slice.
     std::size_t StartLoadingALargeLevel()
@@ -62,7 +45,7 @@ protected:
         for (int i = 0; i < 5 * RECORDS_PER_SLICE; ++i)
             level += "1,30," + std::to_string(i) + "\n";
         folder.Write("LoadLevel.txt", level);
-        Feed(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_SPACE));
+        Feed(KeyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_SPACE));
         return objects.size();
     }
 };
@@ -70,23 +53,23 @@ protected:
 // An Escape pressed in another window, or to close a menu, may be released over the game.
 TEST_F(GameLoopTest, CloseAndAnEscapePressTheGameGotEndTheGameNothingElseDoes)
 {
-    const ALLEGRO_EVENT escapeDown = Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_ESCAPE);
-    const ALLEGRO_EVENT escapeChar = Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ESCAPE);
-    const ALLEGRO_EVENT escapeUp = Key(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_ESCAPE);
+    const ALLEGRO_EVENT escapeDown = KeyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_ESCAPE);
+    const ALLEGRO_EVENT escapeChar = KeyEvent(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ESCAPE);
+    const ALLEGRO_EVENT escapeUp = KeyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_ESCAPE);
     const struct {
         const char* name;
         std::vector<ALLEGRO_EVENT> events;
         bool ends;
     } cases[] = {
-        {"close", {Event(ALLEGRO_EVENT_DISPLAY_CLOSE)}, true},
+        {"close", {EventOf(ALLEGRO_EVENT_DISPLAY_CLOSE)}, true},
         {"Escape down", {escapeDown}, true},
         {"Escape char alone", {escapeChar}, false},
         {"Escape up alone", {escapeUp}, false},
-        {"Escape up and char after the focus came back", {Event(ALLEGRO_EVENT_DISPLAY_SWITCH_IN), escapeChar, escapeUp},
+        {"Escape up and char after the focus came back", {EventOf(ALLEGRO_EVENT_DISPLAY_SWITCH_IN), escapeChar, escapeUp},
          false},
-        {"Q down", {Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_Q)}, false},
-        {"focus lost", {Event(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT)}, false},
-        {"mouse", {Event(ALLEGRO_EVENT_MOUSE_AXES)}, false},
+        {"Q down", {KeyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_Q)}, false},
+        {"focus lost", {EventOf(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT)}, false},
+        {"mouse", {EventOf(ALLEGRO_EVENT_MOUSE_AXES)}, false},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -108,10 +91,7 @@ TEST_F(GameLoopTest, ATickUpToFifteenBehindRunsOneMoreBehindIsDropped)
         StartWorld();
         GameLoop fresh(gameTimer, 0);
         const float y = player->GetY();
-        ALLEGRO_EVENT tick = Event(ALLEGRO_EVENT_TIMER);
-        tick.timer.source = gameTimer;
-        tick.timer.count = 500;
-        fresh.Handle(tick, 0, 0, 500 + c.behind);
+        fresh.Handle(TimerEvent(gameTimer, 500), 0, 0, 500 + c.behind);
         EXPECT_EQ(player->GetY() != y, c.runs) << "the figure falls only in a tick that runs";
         EXPECT_EQ(fresh.FrameDue(true), c.runs);
     }
@@ -124,13 +104,13 @@ TEST_F(GameLoopTest, AFrameWaitsForAnEmptyQueueUnlessTicksWereDropped)
     EXPECT_FALSE(loop.FrameDue(false));
     EXPECT_TRUE(loop.FrameDue(true));
 
-    TimerEvent(gameTimer, 0, MAX_TICKS_BEHIND + 1);
+    HandleTimer(gameTimer, 0, MAX_TICKS_BEHIND + 1);
     EXPECT_TRUE(loop.FrameDue(false)) << "after a dropped tick the queue is not waited for";
     loop.StartFrame(11.0);
     EXPECT_FALSE(loop.FrameDue(true));
     EXPECT_FALSE(loop.FrameDue(false));
 
-    TimerEvent(gameTimer, 0, MAX_TICKS_BEHIND + 1);
+    HandleTimer(gameTimer, 0, MAX_TICKS_BEHIND + 1);
     EXPECT_FALSE(loop.FrameDue(true)) << "a dropped tick alone has nothing new to show";
     Tick();
     EXPECT_TRUE(loop.FrameDue(false));
@@ -148,11 +128,11 @@ TEST_F(GameLoopTest, FramesComeWhileTheQueueNeverRunsDryAndWaitAgainOnceCaughtUp
     EXPECT_TRUE(loop.FrameDue(false));
     loop.StartFrame(11.0);
     for (int tick = 0; tick < MAX_TICKS_WITHOUT_FRAME; ++tick)
-        TimerEvent(gameTimer, tick, tick + 3);
+        HandleTimer(gameTimer, tick, tick + 3);
     EXPECT_TRUE(loop.FrameDue(false)) << "as far behind as ever";
     loop.StartFrame(11.5);
 
-    TimerEvent(gameTimer, 0, MAX_TICKS_BEHIND + 1);
+    HandleTimer(gameTimer, 0, MAX_TICKS_BEHIND + 1);
     Tick();
     ASSERT_TRUE(loop.FrameDue(false));
     loop.StartFrame(12.0);
@@ -183,10 +163,7 @@ TEST_F(GameLoopTest, FramesCostingMoreThanFourTicksDropFramesNotTicks)
             const std::int64_t at = queue.front();
             queue.pop_front();
             ran += !IsStaleTick(at, now);
-            ALLEGRO_EVENT tick = Event(ALLEGRO_EVENT_TIMER);
-            tick.timer.source = gameTimer;
-            tick.timer.count = at;
-            fresh.Handle(tick, 0, 0, now);
+            fresh.Handle(TimerEvent(gameTimer, at), 0, 0, now);
             if (fresh.FrameDue(queue.empty())) {
                 fresh.StartFrame(0);
                 ++frames;
@@ -224,7 +201,7 @@ TEST_F(GameLoopTest, ALoadingLevelTakesASliceInATickOnTimeOrAfterTooManyLate)
         std::string slices;
         std::int64_t count = 10;
         for (char tick : c.ticks) {
-            TimerEvent(gameTimer, count, tick == 'o' ? count : count + 1);
+            HandleTimer(gameTimer, count, tick == 'o' ? count : count + 1);
             ++count;
             slices += objects.size() > size ? 's' : '-';
             size = objects.size();
@@ -251,15 +228,15 @@ TEST_F(GameLoopTest, EveryTimerEventRemovesTheDeadWhetherOrNotItTicks)
         auto* dead = new Cube(0, 0, nullptr);
         dead->SetAlive(false);
         objects.push_back(dead);
-        TimerEvent(e.source, 0, e.behind);
+        HandleTimer(e.source, 0, e.behind);
         EXPECT_EQ(objects.size(), 1u);
     }
 }
 
 TEST_F(GameLoopTest, KeysGetThePointerPolledForTheirEvent)
 {
-    Feed(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_DOWN), 100, 20);
-    Feed(Key(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_DOWN));
+    Feed(KeyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_DOWN), 100, 20);
+    Feed(KeyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_DOWN));
     EXPECT_FALSE(keys[DOWN]);
     HandleKeyDown(ALLEGRO_KEY_DOWN, 100, 20);
     ASSERT_EQ(objects.size(), 5u);
@@ -275,13 +252,13 @@ TEST_F(GameLoopTest, LosingTheFocusReleasesEveryHeldKey)
         Tick();
     ASSERT_TRUE(player->IsOnGround());
     for (int key : {ALLEGRO_KEY_UP, ALLEGRO_KEY_DOWN, ALLEGRO_KEY_LEFT, ALLEGRO_KEY_RIGHT, ALLEGRO_KEY_SPACE})
-        Feed(Key(ALLEGRO_EVENT_KEY_DOWN, key));
+        Feed(KeyEvent(ALLEGRO_EVENT_KEY_DOWN, key));
     Tick();
     Tick();
     ASSERT_EQ(player->GetDirX(), -1);
     ASSERT_EQ(player->GetJumpState(), 0) << "rising";
 
-    Feed(Event(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT));
+    Feed(EventOf(ALLEGRO_EVENT_DISPLAY_SWITCH_OUT));
     for (bool key : keys)
         EXPECT_FALSE(key);
     const float x = player->GetX();

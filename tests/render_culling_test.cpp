@@ -2,7 +2,6 @@
 
 #include <allegro5/allegro_primitives.h>
 #include <cmath>
-#include <cstring>
 #include <random>
 #include <vector>
 
@@ -18,7 +17,7 @@ struct PlacedSnow : Snow {
 
 // The frame the world gives under this view transform, and how many objects were drawn.
 struct Frame {
-    std::vector<unsigned char> pixels;
+    std::vector<Rgba> pixels;
     std::size_t drawn = 0;
 };
 
@@ -29,13 +28,7 @@ Frame Draw(const ALLEGRO_TRANSFORM& view, Pass pass)
     al_use_transform(&view);
     Frame frame;
     frame.drawn = pass();
-    ALLEGRO_LOCKED_REGION* region =
-        al_lock_bitmap(canvas.bitmap(), ALLEGRO_PIXEL_FORMAT_ABGR_8888, ALLEGRO_LOCK_READONLY);
-    for (int y = 0; y < WINDOW_SIZE; ++y) {
-        const auto* row = static_cast<const unsigned char*>(region->data) + y * region->pitch;
-        frame.pixels.insert(frame.pixels.end(), row, row + WINDOW_SIZE * 4);
-    }
-    al_unlock_bitmap(canvas.bitmap());
+    frame.pixels = PixelsOf(canvas.bitmap());
     return frame;
 }
 

@@ -2,7 +2,6 @@
 
 #include <allegro5/keycodes.h>
 
-#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -49,29 +48,6 @@ struct FakeWindow : GameWindow {
     void Say(const char* line) override { said.emplace_back(line); }
 };
 
-ALLEGRO_EVENT Key(ALLEGRO_EVENT_TYPE type, int keycode, unsigned modifiers = 0, bool repeat = false)
-{
-    ALLEGRO_EVENT ev{};
-    ev.type = type;
-    ev.keyboard.keycode = keycode;
-    ev.keyboard.modifiers = modifiers;
-    ev.keyboard.repeat = repeat;
-    return ev;
-}
-
-std::vector<unsigned char> Pixels(ALLEGRO_BITMAP* bitmap)
-{
-    const int w = al_get_bitmap_width(bitmap), h = al_get_bitmap_height(bitmap);
-    std::vector<unsigned char> pixels;
-    ALLEGRO_LOCKED_REGION* region = al_lock_bitmap(bitmap, ALLEGRO_PIXEL_FORMAT_ABGR_8888, ALLEGRO_LOCK_READONLY);
-    for (int y = 0; y < h; ++y) {
-        const auto* row = static_cast<const unsigned char*>(region->data) + y * region->pitch;
-        pixels.insert(pixels.end(), row, row + w * 4);
-    }
-    al_unlock_bitmap(bitmap);
-    return pixels;
-}
-
 class ScreenTest : public WorldTest {
 protected:
     ALLEGRO_TIMER* gameTimer = al_create_timer(TICK_SECONDS);
@@ -83,20 +59,15 @@ protected:
 
     void Tick(std::int64_t timerCount)
     {
-        ALLEGRO_EVENT ev{};
-        ev.type = ALLEGRO_EVENT_TIMER;
-        ev.timer.source = gameTimer;
-        ev.timer.count = timerCount;
         now = timerCount;
-        loop.Handle(ev, 0, 0, now);
+        loop.Handle(TimerEvent(gameTimer, timerCount), 0, 0, now);
     }
     // The window manager gives the window this size.
     void Resized(int w, int h)
     {
         window.width = w;
         window.height = h;
-        ALLEGRO_EVENT ev{};
-        ev.type = ALLEGRO_EVENT_DISPLAY_RESIZE;
+        ALLEGRO_EVENT ev = EventOf(ALLEGRO_EVENT_DISPLAY_RESIZE);
         ev.display.width = w;
         ev.display.height = h;
         loop.Handle(ev, 0, 0, now);
@@ -106,7 +77,7 @@ protected:
     void PressF11(int times = 1)
     {
         for (int i = 0; i < times; ++i)
-            Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));
+            Press(KeyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_F11));
         Frame();
     }
     void Frame() { loop.StartFrame(0); }
@@ -146,7 +117,7 @@ TEST_F(ScreenTest, DownPlacesBlocksUnderThePointerAtEverySize)
             // A shrunk window shows several game pixels in one of its own: any of them will do.
             const float slack = box.size < WINDOW_SIZE ? WINDOW_SIZE / box.size : 0;
             StartWorld();
-            Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_DOWN), px, py);
+            Press(KeyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_DOWN), px, py);
             ASSERT_EQ(objects.size(), 3u);
             EXPECT_NEAR(objects[1]->GetX(), todayX, slack);
             EXPECT_NEAR(objects[1]->GetY(), todayY, slack);
@@ -193,7 +164,7 @@ TEST_F(ScreenTest, ThePictureBeforeScalingIsTheWindowsOwnFrame)
     Canvas today(WINDOW_SIZE, WINDOW_SIZE);
     al_use_transform(&loop.Camera());
     DrawWorld();
-    EXPECT_TRUE(Pixels(picture) == Pixels(today.bitmap()));
+    EXPECT_TRUE(PixelsOf(picture) == PixelsOf(today.bitmap()));
     EXPECT_LT(drawn, objects.size() / 2) << "what is out of view is left out";
     EXPECT_GT(drawn, 10u);
     al_destroy_bitmap(picture);
@@ -212,7 +183,7 @@ TEST(ShowPicture, EachWindowPixelShowsTheGamePixelThePointerMapsToWithBlackAroun
             row[i] = i % 4 == 3 ? 255 : static_cast<unsigned char>(gen() % 255 + 1);
     }
     al_unlock_bitmap(picture);
-    const std::vector<unsigned char> game = Pixels(picture);
+    const std::vector<Rgba> game = PixelsOf(picture);
 
     const struct {
         int width, height;
@@ -221,16 +192,15 @@ TEST(ShowPicture, EachWindowPixelShowsTheGamePixelThePointerMapsToWithBlackAroun
         SCOPED_TRACE(testing::Message() << w.width << "x" << w.height);
         Canvas window(w.width, w.height, al_map_rgb(200, 0, 200));
         ShowPicture(picture, window.bitmap(), nullptr);
-        const std::vector<unsigned char> shown = Pixels(window.bitmap());
+        const std::vector<Rgba> shown = PixelsOf(window.bitmap());
         const PictureBox box = FitPicture(w.width, w.height);
-        const unsigned char black[4] = {0, 0, 0, 255};
+        const Rgba black{0, 0, 0, 255};
         int wrong = 0;
         for (int y = 0; y < w.height; ++y) {
             for (int x = 0; x < w.width; ++x) {
                 const bool inside = x >= box.left && x < box.left + box.size && y >= box.top && y < box.top + box.size;
                 const GamePixel g = PointerToGame(w.width, w.height, x, y);
-                const unsigned char* want = inside ? &game[(g.y * WINDOW_SIZE + g.x) * 4] : black;
-                wrong += !std::equal(want, want + 4, &shown[(y * w.width + x) * 4]);
+                wrong += !(shown[y * w.width + x] == (inside ? game[g.y * WINDOW_SIZE + g.x] : black));
             }
         }
         EXPECT_EQ(wrong, 0);
@@ -246,17 +216,17 @@ TEST_F(ScreenTest, F11AndAltEnterSwitchAndTheWindowComesBackAtItsSize)
     Resized(SCREEN_WIDTH, SCREEN_HEIGHT);
 
     // The window manager brings the window back at another size: the game asks for its own.
-    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER, ALLEGRO_KEYMOD_ALT));
+    Press(KeyEvent(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER, ALLEGRO_KEYMOD_ALT));
     Frame();
     Resized(600, 600);
     EXPECT_EQ(window.resizedTo, (std::vector<std::pair<int, int>>{{900, 700}}));
 
     // Not a switch: a repeated Alt+Enter, Enter alone, F11's key-up and character.
-    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER, ALLEGRO_KEYMOD_ALT, true));
-    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER));
-    Press(Key(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_F11));
-    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_F11));
-    Press(Key(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_PAD_ENTER, ALLEGRO_KEYMOD_ALT));
+    Press(KeyEvent(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER, ALLEGRO_KEYMOD_ALT, true));
+    Press(KeyEvent(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_ENTER));
+    Press(KeyEvent(ALLEGRO_EVENT_KEY_UP, ALLEGRO_KEY_F11));
+    Press(KeyEvent(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_F11));
+    Press(KeyEvent(ALLEGRO_EVENT_KEY_CHAR, ALLEGRO_KEY_PAD_ENTER, ALLEGRO_KEYMOD_ALT));
     Frame();
     EXPECT_EQ(window.asked, (std::vector<bool>{true, false, true}));
     EXPECT_EQ(window.acknowledged, 3);
@@ -279,7 +249,7 @@ TEST_F(ScreenTest, ABurstOfF11IsOneSwitchToTheStateAskedForLast)
     Resized(900, 700);
     Frame();
     EXPECT_EQ(window.asked, (std::vector<bool>{true, false, true}));
-    Press(Key(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_ESCAPE));
+    Press(KeyEvent(ALLEGRO_EVENT_KEY_DOWN, ALLEGRO_KEY_ESCAPE));
     EXPECT_TRUE(loop.Done()) << "while a switch waits for its answer";
 }
 

@@ -96,6 +96,19 @@ inline Rgba PixelAt(ALLEGRO_BITMAP* bitmap, int x, int y)
     return p;
 }
 
+// Every pixel of a bitmap, row by row, read in one lock: a whole frame compared at once.
+inline std::vector<Rgba> PixelsOf(ALLEGRO_BITMAP* bitmap)
+{
+    const int width = al_get_bitmap_width(bitmap), height = al_get_bitmap_height(bitmap);
+    std::vector<Rgba> pixels(static_cast<std::size_t>(width) * height);
+    ALLEGRO_LOCKED_REGION* region = al_lock_bitmap(bitmap, ALLEGRO_PIXEL_FORMAT_ABGR_8888_LE, ALLEGRO_LOCK_READONLY);
+    for (int y = 0; y < height; ++y)
+        std::memcpy(&pixels[static_cast<std::size_t>(y) * width],
+                    static_cast<const unsigned char*>(region->data) + y * region->pitch, width * sizeof(Rgba));
+    al_unlock_bitmap(bitmap);
+    return pixels;
+}
+
 // A memory bitmap that is the drawing target for its lifetime, cleared to a colour.
 class Canvas {
 public:
@@ -126,7 +139,7 @@ private:
     ALLEGRO_BITMAP* previous_;
 };
 
-// Made-up events for the handlers: of a type, a key's, and a timer's at a count.
+// Made-up events for the handlers: of a type, a key's, a timer's at a count, and a pad's.
 inline ALLEGRO_EVENT EventOf(ALLEGRO_EVENT_TYPE type)
 {
     ALLEGRO_EVENT ev{};
@@ -134,10 +147,12 @@ inline ALLEGRO_EVENT EventOf(ALLEGRO_EVENT_TYPE type)
     return ev;
 }
 
-inline ALLEGRO_EVENT KeyEvent(ALLEGRO_EVENT_TYPE type, int keycode)
+inline ALLEGRO_EVENT KeyEvent(ALLEGRO_EVENT_TYPE type, int keycode, unsigned modifiers = 0, bool repeat = false)
 {
     ALLEGRO_EVENT ev = EventOf(type);
     ev.keyboard.keycode = keycode;
+    ev.keyboard.modifiers = modifiers;
+    ev.keyboard.repeat = repeat;
     return ev;
 }
 
@@ -146,6 +161,24 @@ inline ALLEGRO_EVENT TimerEvent(ALLEGRO_TIMER* source, std::int64_t count)
     ALLEGRO_EVENT ev = EventOf(ALLEGRO_EVENT_TIMER);
     ev.timer.source = source;
     ev.timer.count = count;
+    return ev;
+}
+
+inline ALLEGRO_EVENT PadButtonEvent(bool down, ALLEGRO_JOYSTICK* pad, int button)
+{
+    ALLEGRO_EVENT ev = EventOf(down ? ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN : ALLEGRO_EVENT_JOYSTICK_BUTTON_UP);
+    ev.joystick.id = pad;
+    ev.joystick.button = button;
+    return ev;
+}
+
+inline ALLEGRO_EVENT PadAxisEvent(ALLEGRO_JOYSTICK* pad, int stick, int axis, float pos)
+{
+    ALLEGRO_EVENT ev = EventOf(ALLEGRO_EVENT_JOYSTICK_AXIS);
+    ev.joystick.id = pad;
+    ev.joystick.stick = stick;
+    ev.joystick.axis = axis;
+    ev.joystick.pos = pos;
     return ev;
 }
 
