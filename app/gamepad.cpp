@@ -25,6 +25,25 @@ const PadButton* ButtonRow(int button)
     return nullptr;
 }
 
+// The pad's own number for a button of PAD_BUTTONS, and back.
+int PadsOwn(int button, const PadLayout& layout)
+{
+    return button == 4 ? layout.leftShoulder : button == 5 ? layout.rightShoulder : button;
+}
+int AsInTable(int button, const PadLayout& layout)
+{
+    if (button == layout.leftShoulder)
+        return 4;
+    if (button == layout.rightShoulder)
+        return 5;
+    return button == 4 || button == 5 ? -1 : button;
+}
+
+bool Pressed(const ALLEGRO_JOYSTICK_STATE& state, int button)
+{
+    return button >= 0 && button < _AL_MAX_JOYSTICK_BUTTONS && state.button[button] != 0;
+}
+
 }  // namespace
 
 int StickDirection(float position, int direction)
@@ -59,8 +78,8 @@ void Gamepads::Sum()
     for (const Pad& pad : pads_) {
         for (int input = 0; input < 5; ++input)
             held_[input] = held_[input] || pad.buttons[input];
-        held_[LEFT] = held_[LEFT] || pad.stick < 0 || pad.dpad < 0;
-        held_[RIGHT] = held_[RIGHT] || pad.stick > 0 || pad.dpad > 0;
+        held_[LEFT] = held_[LEFT] || pad.stick < 0 || pad.dpad < 0 || pad.dpadButtons[0];
+        held_[RIGHT] = held_[RIGHT] || pad.stick > 0 || pad.dpad > 0 || pad.dpadButtons[1];
     }
 }
 
@@ -84,15 +103,23 @@ PadCommand Gamepads::Handle(const ALLEGRO_EVENT& ev)
             pad->dpad = StickDirection(ev.joystick.pos, pad->dpad);
         break;
     case ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN:
-    case ALLEGRO_EVENT_JOYSTICK_BUTTON_UP:
-        if (const PadButton* row = ButtonRow(ev.joystick.button)) {
-            const bool down = ev.type == ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN;
+    case ALLEGRO_EVENT_JOYSTICK_BUTTON_UP: {
+        const bool down = ev.type == ALLEGRO_EVENT_JOYSTICK_BUTTON_DOWN;
+        const int button = ev.joystick.button;
+        if (button < 0)
+            break;
+        if (button == pad->layout.dpadLeft)
+            pad->dpadButtons[0] = down;
+        else if (button == pad->layout.dpadRight)
+            pad->dpadButtons[1] = down;
+        else if (const PadButton* row = ButtonRow(AsInTable(button, pad->layout))) {
             if (row->holds >= 0)
                 pad->buttons[row->holds] = down;
             if (down)
                 command = row->command;
         }
         break;
+    }
     default:
         break;
     }
@@ -118,7 +145,9 @@ Gamepads::Changes Gamepads::Connected(const std::vector<PadFound>& found)
                 pad.dpad = StickDirection(f.state.stick[f.layout.dpad].axis[0], 0);
             for (const PadButton& row : PAD_BUTTONS)
                 if (row.holds >= 0)
-                    pad.buttons[row.holds] = f.state.button[row.button] != 0;
+                    pad.buttons[row.holds] = Pressed(f.state, PadsOwn(row.button, f.layout));
+            pad.dpadButtons[0] = Pressed(f.state, f.layout.dpadLeft);
+            pad.dpadButtons[1] = Pressed(f.state, f.layout.dpadRight);
         }
         now.push_back(pad);
     }
@@ -139,6 +168,7 @@ void Gamepads::FocusLost()
         pad.stick = 0;
         pad.dpad = 0;
         std::fill(std::begin(pad.buttons), std::end(pad.buttons), false);
+        std::fill(std::begin(pad.dpadButtons), std::end(pad.dpadButtons), false);
     }
     Sum();
 }
@@ -161,6 +191,19 @@ PadLayout FindLayout(ALLEGRO_JOYSTICK* joystick)
         } else if (layout.stick < 0) {
             layout.stick = stick;
         }
+    }
+    const int buttons = std::min(al_get_joystick_num_buttons(joystick), _AL_MAX_JOYSTICK_BUTTONS);
+    for (int button = 0; button < buttons; ++button) {
+        const char* name = al_get_joystick_button_name(joystick, button);
+        const std::string named = name != nullptr ? name : "";
+        if (named == "LB")
+            layout.leftShoulder = button;
+        else if (named == "RB")
+            layout.rightShoulder = button;
+        else if (named == "LEFT DPAD")
+            layout.dpadLeft = button;
+        else if (named == "RIGHT DPAD")
+            layout.dpadRight = button;
     }
     return layout;
 }

@@ -35,10 +35,17 @@ constexpr PadButton PAD_BUTTONS[] = {
 };
 
 // Which of a pad's sticks walk: its first analogue stick and its d-pad (a digital stick).
-// -1 when the pad has none.
+// -1 when the pad has none. And the buttons of its shoulders, and of a d-pad made of
+// buttons: Allegro for Linux numbers buttons only, the shoulders 4 and 5 as in PAD_BUTTONS,
+// while its XInput driver on Windows names them, with the shoulders the other way round
+// ("RB" 4, "LB" 5) and the d-pad as buttons ("LEFT DPAD", "RIGHT DPAD").
 struct PadLayout {
     int stick = -1;
     int dpad = -1;
+    int leftShoulder = 4;
+    int rightShoulder = 5;
+    int dpadLeft = -1;
+    int dpadRight = -1;
 };
 
 // A pad as found when the pads change: what it is and what it holds right now.
@@ -80,7 +87,8 @@ private:
         PadLayout layout;
         int stick = 0;  // -1 left, 0 standing, 1 right
         int dpad = 0;
-        bool buttons[5] = {};  // by KEYS index
+        bool dpadButtons[2] = {};  // left, right
+        bool buttons[5] = {};      // by KEYS index
     };
     Pad* Find(const ALLEGRO_JOYSTICK* id);
     void Sum();

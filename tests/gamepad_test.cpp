@@ -14,10 +14,12 @@ using Flags = std::array<bool, 5>;  // UP, DOWN, LEFT, RIGHT, SPACE as the tick 
 
 // Two pads laid out as the library shows a common pad: the left stick first, the d-pad the
 // fourth (digital) stick. They are never dereferenced.
-int padA, padB, padC;
+int padA, padB, padC, padD;
 ALLEGRO_JOYSTICK* const A = reinterpret_cast<ALLEGRO_JOYSTICK*>(&padA);
 ALLEGRO_JOYSTICK* const B = reinterpret_cast<ALLEGRO_JOYSTICK*>(&padB);
 ALLEGRO_JOYSTICK* const NO_STICKS = reinterpret_cast<ALLEGRO_JOYSTICK*>(&padC);
+// A pad as XInput names its buttons: "RB" 4, "LB" 5, the d-pad "RIGHT DPAD" 10, "LEFT DPAD" 11.
+ALLEGRO_JOYSTICK* const NAMED = reinterpret_cast<ALLEGRO_JOYSTICK*>(&padD);
 constexpr int STICK = 0, TRIGGER_AND_RIGHT_STICK = 1, DPAD = 3;
 constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
 constexpr float INF = std::numeric_limits<float>::infinity();
@@ -27,7 +29,7 @@ PadFound Found(ALLEGRO_JOYSTICK* id, float stickX = 0, int heldButton = -1)
     PadFound pad;
     pad.id = id;
     pad.name = id == A ? "A" : id == B ? "B" : "C";
-    pad.layout = id == NO_STICKS ? PadLayout{} : PadLayout{STICK, DPAD};
+    pad.layout = id == NO_STICKS ? PadLayout{} : id == NAMED ? PadLayout{STICK, -1, 5, 4, 11, 10} : PadLayout{STICK, DPAD};
     pad.state.stick[STICK].axis[0] = stickX;
     if (heldButton >= 0)
         pad.state.button[heldButton] = 32767;
@@ -137,6 +139,12 @@ const PadCase kPadCases[] = {
      {Axis(A, DPAD, 0, -1.0f), Stick(A, 1.0f)}, BOTH_WAYS, PadCommand::NONE},
     {"stick let go while the d-pad holds", {Axis(A, DPAD, 0, 1.0f), Stick(A, 1.0f), Stick(A, 0.0f)}, RIGHT_HELD,
      PadCommand::NONE},
+    // A pad whose buttons the library names
+    {"its LB loads the level", {Down(NAMED, 5)}, {false, false, false, false, true}, PadCommand::LOAD_LEVEL},
+    {"its RB resets", {Down(NAMED, 4)}, NOTHING, PadCommand::RESET},
+    {"its d-pad buttons walk", {Down(NAMED, 11), Up(NAMED, 11), Down(NAMED, 10)}, RIGHT_HELD, PadCommand::NONE},
+    {"plugged with its d-pad held, it walks at once", {Connected({Found(NAMED, 0, 10)})}, RIGHT_HELD,
+     PadCommand::NONE},
     // Two pads
     {"two pads both steer", {Stick(A, 1.0f), Down(B, 0)}, JUMP_RIGHT, PadCommand::NONE},
     {"one pad letting go leaves the other's hold", {Stick(A, 1.0f), Stick(B, 1.0f), Stick(A, 0.0f)}, RIGHT_HELD,
@@ -186,7 +194,7 @@ TEST_F(GamepadTest, EventsToHeldInputsAndCommands)
         SCOPED_TRACE(c.name);
         gamepads = Gamepads();
         ReleaseHeldKeys();
-        gamepads.Connected({Found(A), Found(B), Found(NO_STICKS)});
+        gamepads.Connected({Found(A), Found(B), Found(NO_STICKS), Found(NAMED)});
         PadCommand command = PadCommand::NONE;
         for (const Step& step : c.steps)
             command = Apply(step);
