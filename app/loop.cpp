@@ -42,10 +42,9 @@ void GameLoop::Handle(const ALLEGRO_EVENT& ev, int mouseX, int mouseY, std::int6
         done_ = true;
 
     switch (ev.type) {
-    case ALLEGRO_EVENT_KEY_DOWN:
+    case ALLEGRO_EVENT_KEY_DOWN: {
         if (ev.keyboard.keycode == ALLEGRO_KEY_F11)
             WantOtherFullscreen();
-    {
         const GamePixel pointer = PointerInPicture(mouseX, mouseY);
         HandleKeyDown(ev.keyboard.keycode, pointer.x, pointer.y);
         break;
